@@ -7,14 +7,16 @@ export WINEPREFIX="$2" WINEDEBUG=-all
 case $verb in
 create)
     [ -d "$WINEPREFIX" ] && { wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; }
+    # A persistent server, up before the first program and kept between
+    # tests; destroy ends it.
+    mkdir -p "$WINEPREFIX"
+    wineserver -p </dev/null >/dev/null 2>&1
     wineboot -i >/dev/null 2>&1
     # Unmanaged windows make a message box appear in a fraction of a second.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     # A crash ends the process with its exception code instead of waiting in winedbg.
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'no-debugger.exe' /f >/dev/null 2>&1
     wine reg add 'HKLM\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'no-debugger.exe' /f >/dev/null 2>&1
-    # Keep the server up between tests; destroy ends it.
-    wineserver -p
     ;;
 destroy)
     wineserver -k 2>/dev/null || true

@@ -1,5 +1,7 @@
 #include "machine_section.h"
 
+#include <string.h>
+
 /* OpenMachineProductSection: the narrow twin of OpenProductSection, machine-wide */
 HKEY OpenMachineProductSection(const char *section)
 {
@@ -17,4 +19,17 @@ HKEY OpenMachineProductSection(const char *section)
     }
     RegCloseKey(software);
     return result;
+}
+
+/* WriteMachineProductString: the section value, machine-wide, characters only */
+BOOL WriteMachineProductString(const char *section, const char *valueName, const char *text)
+{
+    HKEY key = OpenMachineProductSection(section);
+    LONG status;
+
+    if (!key)
+        return FALSE;
+    status = RegSetValueExA(key, valueName, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
 }

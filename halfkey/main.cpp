@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <string.h>
-
 #include "machine_section.h"
 #include "section_value.h"
 
@@ -9,17 +7,13 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     char section[FIELD_CAPACITY], valueName[FIELD_CAPACITY], value[FIELD_CAPACITY];
-    HKEY key;
 
     // The runtimes disagree on what they hand WinMain, so the rule is applied here.
     if (SplitSectionValue(SkipProgramName(GetCommandLineA()), section, valueName, value) < 3) {
         MessageBoxA(NULL, "Set WOW64_Reg Error", "TevraW7", MB_OK);
         return 1;
     }
-    key = OpenMachineProductSection(section);
-    if (key) {
-        RegSetValueExA(key, valueName, 0, REG_SZ, (const BYTE *)value, (DWORD)strlen(value));
-        RegCloseKey(key);
-    }
+    // A missing "Software", a refused create or a failed write is not reported.
+    WriteMachineProductString(section, valueName, value);
     return 0;
 }

@@ -1,0 +1,144 @@
+// The built kbreg of this test build's bitness, started with exact command
+// lines; the registry is read back in the view that bitness reaches.
+#include <gtest/gtest.h>
+
+#include "registry_helpers.h"
+#include "run_program.h"
+
+namespace {
+
+const wchar_t USAGE[] =
+    L"kbreg [install/uninstall] [ime file name] [ime chinese name] "
+    L"[RegKeySection to save HKL] [HKLID]";
+
+class Kbreg : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        section = TestSection();
+        path = ProductPath(section);
+        Clean();
+    }
+    void TearDown() override
+    {
+        // Wine hands out a limited number of IME layout slots per prefix.
+        for (const std::wstring &text : {Recorded(HKEY_CURRENT_USER), Recorded(HKEY_LOCAL_MACHINE)})
+            if (!text.empty() && text != L"0")
+                DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(LAYOUTS_KEY) + L"\\" + text);
+        Clean();
+    }
+    void Clean()
+    {
+        DeleteTree(HKEY_CURRENT_USER, path);
+        DeleteTree(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY);
+        DeleteTree(HKEY_LOCAL_MACHINE, path, KEY_WOW64_64KEY);
+    }
+    std::wstring Recorded(HKEY root)
+    {
+        auto value = ReadValue(root, path, L"HKLID", root == HKEY_LOCAL_MACHINE ? OwnView() : 0);
+        return value ? value->Text() : L"";
+    }
+    DWORD Kb(const std::wstring &args) { return RunProgram(KbregExe(), QuotedCommand(KbregExe(), args)); }
+    std::wstring Args(const wchar_t *verb)
+    {
+        return std::wstring(verb) + L" tevra.ime \u4e2d\u6587 " + section + L" HKLID";
+    }
+    bool HasLayoutKey(const std::wstring &text)
+    {
+        return KeyExists(HKEY_LOCAL_MACHINE, std::wstring(LAYOUTS_KEY) + L"\\" + text);
+    }
+    std::wstring section, path;
+};
+
+TEST_F(Kbreg, InstallRecordsTheLayoutUnderBothRootsInItsOwnView)
+{
+    ASSERT_EQ(Kb(Args(L"install")), 0u);
+    std::wstring text = Recorded(HKEY_CURRENT_USER);
+    ASSERT_FALSE(text.empty());
+    EXPECT_NE(text, L"0") << "Wine's ImmInstallIMEW gave no layout";
+    EXPECT_TRUE(HasString(HKEY_LOCAL_MACHINE, path, L"HKLID", text, OwnView()));
+    EXPECT_TRUE(HasString(HKEY_CURRENT_USER, path, L"HKLID", text));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path, OtherView()));
+    EXPECT_EQ(text.find_first_not_of(L"0123456789abcdef"), std::wstring::npos) << "lowercase hex";
+    EXPECT_TRUE(HasLayoutKey(text));
+}
+
+TEST_F(Kbreg, InstallThenUninstallRemovesLayoutAndPreloadEntryKeepingTheRest)
+{
+    ASSERT_EQ(Kb(Args(L"install")), 0u);
+    std::wstring text = Recorded(HKEY_CURRENT_USER);
+    std::wstring upper = text;
+    for (wchar_t &unit : upper)
+        unit = towupper(unit);
+    // Entry 1 is Wine's own; ours sits in the middle in upper case.
+    WritePreloadList({L"00000409", L"00000804", upper, L"00000411"});
+    ASSERT_EQ(Kb(Args(L"uninstall")), 0u);
+    EXPECT_FALSE(HasLayoutKey(text));
+    auto list = ReadPreloadList();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[1], L"00000804");
+    EXPECT_EQ(list[2], L"00000411");
+    EXPECT_TRUE(HasString(HKEY_CURRENT_USER, path, L"HKLID", text)) << "records stay";
+    EXPECT_TRUE(HasString(HKEY_LOCAL_MACHINE, path, L"HKLID", text, OwnView()));
+}
+
+TEST_F(Kbreg, UnknownVerbsDoNothing)
+{
+    for (const wchar_t *verb : {L"Install", L"INSTALL", L"Uninstall", L"remove"}) {
+        EXPECT_EQ(Kb(Args(verb)), 0u);
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path));
+    }
+}
+
+TEST_F(Kbreg, RawCommandLinesAreSplitAsSpecified)
+{
+    // Odd spacing, a seventh argument, U+00A0 and U+3000 inside the display name.
+    std::wstring line = L"kbreg\t \u3000install  \u00a0a.ime \u4e2d\u3000\u6587\u00a0x\r\n" +
+                        section + L"   HKLID extra \"more\"";
+    ASSERT_EQ(RunProgram(KbregExe(), line), 0u);
+    EXPECT_FALSE(Recorded(HKEY_CURRENT_USER).empty());
+    // A quoted path with a blank moves every argument up: no verb matches.
+    ASSERT_EQ(RunProgram(KbregExe(), L"\"C:\\Program Files\\kbreg.exe\" " + Args(L"install")), 0u);
+    // Quotation marks stay part of an argument: the value name is "HKLID" with its quotes.
+    ASSERT_EQ(Kb(L"install a.ime N " + section + L" \"HKLID\""), 0u);
+    EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, path, L"\"HKLID\"").has_value());
+    DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(LAYOUTS_KEY) + L"\\" +
+                   ReadValue(HKEY_CURRENT_USER, path, L"\"HKLID\"")->Text());
+}
+
+TEST_F(Kbreg, MalformedCommandLinesShowTheUsageBox)
+{
+    std::wstring exe = KbregExe();
+    const std::wstring lines[] = {
+        QuotedCommand(exe, L"install a.ime N " + section),  // four arguments
+        L"kbreg",
+        L"\u3000 \t",
+        std::wstring(400, L'p') + L" " + Args(L"install"),
+        QuotedCommand(exe, L"install a.ime " + std::wstring(100, L'N') + L" s v"),
+        QuotedCommand(exe, L"install a.ime N " + section + L"\uffff HKLID"),
+    };
+    for (const std::wstring &line : lines) {
+        MessageBoxSeen seen = RunAndDismissBox(exe, line, L"kbregAll");
+        EXPECT_TRUE(seen.shown) << testing::PrintToString(line.substr(0, 60));
+        EXPECT_EQ(seen.text, USAGE);
+        EXPECT_EQ(seen.caption, L"kbregAll");
+        EXPECT_EQ(seen.exitCode, 1u);
+    }
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path));
+}
+
+TEST_F(Kbreg, TokensAtTheirCapacityAreAccepted)
+{
+    std::wstring name(99, L'n');
+    std::wstring padding(399 - KbregExe().size() - 2, L'\\');
+    // Z:\\\...\kbreg.exe is still the same file, and 399 units long.
+    std::wstring exe = KbregExe();
+    std::wstring longPath = exe.substr(0, 3) + padding + exe.substr(3);
+    ASSERT_EQ(longPath.size(), 399u - 2);
+    ASSERT_EQ(RunProgram(exe, L"\"" + longPath + L"\" install a.ime N " + section + L" " + name), 0u);
+    EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, path, name).has_value());
+    DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(LAYOUTS_KEY) + L"\\" +
+                   ReadValue(HKEY_CURRENT_USER, path, name)->Text());
+}
+
+}  // namespace

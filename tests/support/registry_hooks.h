@@ -1,0 +1,28 @@
+// Test-only hooks on the registry calls the code under test makes. They patch
+// the test executable's own import table, so the real registry still answers;
+// the hooks only watch (open keys, values set) and, when asked, fail a call.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct SetValueCall {
+    std::wstring name;  // narrow names are widened byte for byte
+    DWORD type;
+    std::vector<BYTE> data;  // exactly the bytes the caller passed
+};
+
+void InstallRegistryHooks();
+
+// Keys opened through the hooks and not yet closed.
+int OpenKeyCount();
+const std::vector<SetValueCall> &SetValueCalls();
+void ClearSetValueCalls();
+
+// Makes every later call of the named function (such as "RegSetValueExW")
+// whose key or value name equals nameMatch return status; an empty nameMatch
+// matches every call. ClearFaults() ends all of them.
+void FailCalls(const char *function, const std::wstring &nameMatch, LONG status);
+void ClearFaults();

@@ -1,0 +1,89 @@
+#include "run_program.h"
+
+#include <vector>
+
+namespace {
+
+const DWORD RUN_TIMEOUT_MS = 30000;
+
+std::wstring WindowsPath(const char *unixPath)
+{
+    std::wstring path = L"Z:";
+    for (const char *c = unixPath; *c; ++c)
+        path += *c == '/' ? L'\\' : (wchar_t)*c;
+    return path;
+}
+
+bool Start(const std::wstring &exe, const std::wstring &commandLine, PROCESS_INFORMATION *process)
+{
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    return CreateProcessW(exe.c_str(), line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                          process) != FALSE;
+}
+
+DWORD Finish(PROCESS_INFORMATION &process)
+{
+    DWORD code = ~0u;
+    if (WaitForSingleObject(process.hProcess, RUN_TIMEOUT_MS) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, ~0u);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+}  // namespace
+
+std::wstring KbregExe(const char *arch)
+{
+    return WindowsPath((std::string(DIST_ROOT) + "/" + arch + "/kbreg.exe").c_str());
+}
+
+std::wstring KbregExe() { return KbregExe(sizeof(void *) == 8 ? "x64" : "x86"); }
+
+std::wstring HalfkeyExe() { return WindowsPath(DIST_ROOT "/x86/halfkey.exe"); }
+
+std::wstring QuotedCommand(const std::wstring &exe, const std::wstring &args)
+{
+    return L"\"" + exe + L"\" " + args;
+}
+
+DWORD RunProgram(const std::wstring &exe, const std::wstring &commandLine)
+{
+    PROCESS_INFORMATION process;
+    if (!Start(exe, commandLine, &process))
+        return ~0u;
+    return Finish(process);
+}
+
+MessageBoxSeen RunAndDismissBox(const std::wstring &exe, const std::wstring &commandLine,
+                                const std::wstring &caption)
+{
+    MessageBoxSeen seen;
+    PROCESS_INFORMATION process;
+    if (!Start(exe, commandLine, &process))
+        return seen;
+    for (DWORD waited = 0; waited < RUN_TIMEOUT_MS; waited += 50) {
+        HWND box = FindWindowW(NULL, caption.c_str());
+        if (box) {
+            wchar_t text[1024] = {}, title[256] = {};
+            // The box's message is the static control with id 0xFFFF.
+            for (int tries = 0; tries < 100 && !text[0]; ++tries, Sleep(20))
+                GetDlgItemTextW(box, 0xFFFF, text, 1024);
+            GetWindowTextW(box, title, 256);
+            seen.shown = true;
+            seen.text = text;
+            seen.caption = title;
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            break;
+        }
+        if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0)
+            break;
+    }
+    seen.exitCode = Finish(process);
+    return seen;
+}
