@@ -2,12 +2,12 @@
 # made by the setup fixture and removed by the cleanup fixture.
 set(TEST_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 
-add_test(NAME wine_prefix_create
+add_test(NAME wine_prefix_create_${TARGET_ARCH}
          COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-prefix.sh create ${TEST_WINEPREFIX})
-add_test(NAME wine_prefix_destroy
+add_test(NAME wine_prefix_destroy_${TARGET_ARCH}
          COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-prefix.sh destroy ${TEST_WINEPREFIX})
-set_tests_properties(wine_prefix_create PROPERTIES FIXTURES_SETUP wine_${TARGET_ARCH})
-set_tests_properties(wine_prefix_destroy PROPERTIES FIXTURES_CLEANUP wine_${TARGET_ARCH})
+set_tests_properties(wine_prefix_create_${TARGET_ARCH} PROPERTIES FIXTURES_SETUP wine_${TARGET_ARCH})
+set_tests_properties(wine_prefix_destroy_${TARGET_ARCH} PROPERTIES FIXTURES_CLEANUP wine_${TARGET_ARCH})
 
 # add_wine_test_program(NAME sources...): a GoogleTest program, one CTest test per case.
 function(add_wine_test_program name)

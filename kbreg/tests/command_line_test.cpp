@@ -60,13 +60,13 @@ TEST(SplitCommandLine, ControlSpacesSeparateAndRunsCollapse)
 
 TEST(SplitCommandLine, WideSpacesAreSkippedBeforeButKeptInside)
 {
-    Split split(L"p\u3000install \u00a0a.ime \u4e2d\u3000\u6587\u00a0x \u2003Sec H");
+    Split split(L"p\u3000install \u00a0a.ime \u4e2d\u3000\u6587\u00a0x \u2003Sec H V");
     ASSERT_EQ(split.count, 6);
-    EXPECT_EQ(split[1], L"install") << "U+3000 does not end a token";
-    EXPECT_EQ(split[0], L"p\u3000install");
-    EXPECT_EQ(split[2], L"a.ime");
-    EXPECT_EQ(split[3], L"\u4e2d\u3000\u6587\u00a0x");
-    EXPECT_EQ(split[4], L"Sec");
+    EXPECT_EQ(split[0], L"p\u3000install") << "U+3000 does not end a token";
+    EXPECT_EQ(split[1], L"a.ime") << "U+00A0 is skipped before one";
+    EXPECT_EQ(split[2], L"\u4e2d\u3000\u6587\u00a0x");
+    EXPECT_EQ(split[3], L"Sec") << "U+2003 is skipped before one";
+    EXPECT_EQ(split[5], L"V");
 }
 
 TEST(SplitCommandLine, OtherUnitsAreOrdinary)

@@ -123,15 +123,16 @@ TEST_F(ProductSettings, ReadEndsTextAtTheReportedBytes)
     const wchar_t early[] = L"ab\0cd";
     SetRaw(HKEY_CURRENT_USER, path, L"HKLID", REG_SZ, early, 10);
     EXPECT_EQ(Read(HKEY_CURRENT_USER), L"ab");
-    // 50 characters fill the 100 bytes offered exactly.
+    // 50 characters fill the 100 bytes offered exactly. A non-zero unit after
+    // them keeps the registry from adding a terminator of its own.
     std::wstring full(50, L'f');
-    SetString(HKEY_CURRENT_USER, path, L"HKLID", full);
+    SetRaw(HKEY_CURRENT_USER, path, L"HKLID", REG_SZ, (full + L"x").c_str(), 100);
     EXPECT_EQ(Read(HKEY_CURRENT_USER), full);
 }
 
 TEST_F(ProductSettings, ReadOfTooLongOrFailedValueGivesDefault)
 {
-    SetString(HKEY_CURRENT_USER, path, L"HKLID", std::wstring(51, L'f'));
+    SetRaw(HKEY_CURRENT_USER, path, L"HKLID", REG_SZ, std::wstring(52, L'f').c_str(), 102);
     EXPECT_EQ(Read(HKEY_CURRENT_USER, L"dflt"), L"dflt");
     SetString(HKEY_CURRENT_USER, path, L"HKLID", L"409");
     FailCalls("RegQueryValueExW", L"HKLID", ERROR_ACCESS_DENIED);

@@ -1,5 +1,7 @@
 #include "run_program.h"
 
+#include <gtest/gtest.h>
+
 #include <vector>
 
 namespace {
@@ -65,6 +67,9 @@ MessageBoxSeen RunAndDismissBox(const std::wstring &exe, const std::wstring &com
 {
     MessageBoxSeen seen;
     PROCESS_INFORMATION process;
+    // Without an X display Wine's message boxes return at once, unseen.
+    if (!GetEnvironmentVariableW(L"DISPLAY", NULL, 0))
+        ADD_FAILURE() << "DISPLAY is not set: start Xvfb to see message boxes";
     if (!Start(exe, commandLine, &process))
         return seen;
     for (DWORD waited = 0; waited < RUN_TIMEOUT_MS; waited += 50) {
