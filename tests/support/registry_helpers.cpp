@@ -59,6 +59,15 @@ void SetString(HKEY root, const std::wstring &path, const std::wstring &name,
     SetRaw(root, path, name, REG_SZ, text.c_str(), (DWORD)(text.size() * 2), view);
 }
 
+void CreateKey(HKEY root, const std::wstring &path, REGSAM view)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS | view, NULL, &key,
+                              NULL),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
 void DeleteTree(HKEY root, const std::wstring &path, REGSAM view)
 {
     HKEY key;

@@ -28,6 +28,7 @@ void SetString(HKEY root, const std::wstring &path, const std::wstring &name,
                const std::wstring &text, REGSAM view = 0);
 void SetRaw(HKEY root, const std::wstring &path, const std::wstring &name, DWORD type,
             const void *data, DWORD size, REGSAM view = 0);
+void CreateKey(HKEY root, const std::wstring &path, REGSAM view = 0);
 void DeleteTree(HKEY root, const std::wstring &path, REGSAM view = 0);
 
 // A REG_SZ whose text reads back as expected (a terminator the registry added is allowed).
