@@ -12,9 +12,13 @@ set(PROGRAM_LINK_OPTIONS -static -s -mwindows -Wl,--no-insert-timestamp)
 
 set(MANIFEST_RC ${CMAKE_SOURCE_DIR}/cmake/manifest.rc)
 
-# add_program(NAME sources...): a GUI-subsystem WinMain program in dist/<arch>/.
-function(add_program name)
-    add_executable(${name} WIN32 ${ARGN} ${MANIFEST_RC})
+# add_program(NAME DESCRIPTION sources...): a GUI-subsystem WinMain program in
+# dist/<arch>/, with the manifest and a version resource.
+function(add_program name description)
+    set(PROGRAM_NAME ${name})
+    set(PROGRAM_DESCRIPTION ${description})
+    configure_file(${CMAKE_SOURCE_DIR}/cmake/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/version.rc @ONLY)
+    add_executable(${name} WIN32 ${ARGN} ${MANIFEST_RC} ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
     target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PROGRAM_COMPILE_OPTIONS}>)
     target_link_options(${name} PRIVATE ${PROGRAM_LINK_OPTIONS})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DIST_DIR})
