@@ -2,13 +2,13 @@
 
 # Plain procedural code: no exceptions or RTTI to pay for.
 set(PROGRAM_COMPILE_OPTIONS
-    -Os -Wall -Wextra -fno-exceptions -fno-rtti
+    -Os -Wall -Wextra -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections
     # Fixed paths in the objects, so two clean builds give the same bytes.
     -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
     -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
 
 # Static: the exe imports only system DLLs. No link time stamp.
-set(PROGRAM_LINK_OPTIONS -static -s -mwindows -Wl,--no-insert-timestamp)
+set(PROGRAM_LINK_OPTIONS -static -s -mwindows -Wl,--no-insert-timestamp -Wl,--gc-sections)
 
 set(MANIFEST_RC ${CMAKE_SOURCE_DIR}/cmake/manifest.rc)
 
