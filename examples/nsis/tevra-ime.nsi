@@ -1,0 +1,98 @@
+; Sample installer for the Tevra IME showing how to drive kbreg and halfkey.
+;   makensis -DDIST_DIR=<folder with x64/ and x86/> -DOUT_FILE=<setup.exe> tevra-ime.nsi
+;
+; No real IME file ships with this sample: tevra.ime is a stand-in name. Wine's
+; layout registration does not read the file; on Windows the installer would
+; carry the product's real IME file, copy it into the system folder of the
+; IME's bitness, and pass kbreg the file name the system knows it by.
+
+Unicode true
+!include LogicLib.nsh
+!include x64.nsh
+
+!ifndef DIST_DIR
+  !define DIST_DIR "../../dist"
+!endif
+!ifndef OUT_FILE
+  !define OUT_FILE "tevra-ime-setup.exe"
+!endif
+
+; kbreg arguments cannot hold blanks or quotation marks: kbreg splits its
+; command line at blanks and keeps quotation marks as characters.
+!define IME_FILE "tevra.ime"
+!define IME_NAME "中文输入法"
+!define SECTION "Ime"
+!define VALUE_NAME "HKLID"
+
+Name "Tevra IME"
+OutFile "${OUT_FILE}"
+; kbreg and halfkey write HKEY_LOCAL_MACHINE and ask for no rights themselves.
+; Unelevated, Windows would quietly redirect halfkey's write into the user's
+; virtual store and it would still exit with 0.
+RequestExecutionLevel admin
+InstallDir "$PROGRAMFILES\Tevra IME"
+SilentInstall normal
+
+Var Kbreg
+
+Function .onInit
+  ${If} ${RunningX64}
+    StrCpy $INSTDIR "$PROGRAMFILES64\Tevra IME"
+  ${EndIf}
+FunctionEnd
+
+; kbreg's first token is its own path, and a quoted path with blanks would
+; split and push the verb out of place: start it by its short path, unquoted.
+!macro FindKbreg
+  ${If} ${RunningX64}
+    GetFullPathName /SHORT $Kbreg "$INSTDIR\kbreg64.exe"
+  ${Else}
+    GetFullPathName /SHORT $Kbreg "$INSTDIR\kbreg32.exe"
+  ${EndIf}
+  StrCpy $0 0
+  ${Do}
+    StrCpy $1 $Kbreg 1 $0
+    ${If} $1 == " "
+      MessageBox MB_ICONSTOP "No short name without blanks for $Kbreg" /SD IDOK
+      Abort
+    ${EndIf}
+    IntOp $0 $0 + 1
+  ${LoopUntil} $1 == ""
+!macroend
+
+!macro RunTool CommandLine
+  StrCpy $2 '${CommandLine}'
+  ClearErrors
+  ExecWait $2 $0
+  ${If} ${Errors}
+    MessageBox MB_ICONSTOP "Could not start: $2" /SD IDOK
+    Abort
+  ${ElseIf} $0 == 1
+    ; 1 is the tools' only failure: a malformed command line.
+    MessageBox MB_ICONSTOP "Malformed command line: $2" /SD IDOK
+    Abort
+  ${EndIf}
+!macroend
+
+Section "Install"
+  SetOutPath "$INSTDIR"
+  File "/oname=kbreg64.exe" "${DIST_DIR}/x64/kbreg.exe"
+  File "/oname=kbreg32.exe" "${DIST_DIR}/x86/kbreg.exe"
+  File "${DIST_DIR}/x86/halfkey.exe"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  !insertmacro FindKbreg
+  !insertmacro RunTool '$Kbreg install ${IME_FILE} ${IME_NAME} ${SECTION} ${VALUE_NAME}'
+  ; halfkey passes over a quoted path as a whole; its fields may hold blanks.
+  !insertmacro RunTool '"$INSTDIR\halfkey.exe" ${SECTION},InstallDir,$INSTDIR'
+SectionEnd
+
+Section "Uninstall"
+  !insertmacro FindKbreg
+  !insertmacro RunTool '$Kbreg uninstall ${IME_FILE} ${IME_NAME} ${SECTION} ${VALUE_NAME}'
+  Delete "$INSTDIR\kbreg64.exe"
+  Delete "$INSTDIR\kbreg32.exe"
+  Delete "$INSTDIR\halfkey.exe"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+SectionEnd
