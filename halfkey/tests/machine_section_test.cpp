@@ -17,15 +17,8 @@ protected:
         section.assign(wide.begin(), wide.end());
         path = ProductPath(wide);
         Clean();
-        ClearSetValueCalls();
-        openBefore = OpenKeyCount();
     }
-    void TearDown() override
-    {
-        ClearFaults();
-        EXPECT_EQ(OpenKeyCount(), openBefore) << "a routine left a key open";
-        Clean();
-    }
+    void TearDown() override { Clean(); }
     void Clean()
     {
         DeleteTree(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY);
@@ -33,7 +26,7 @@ protected:
     }
     std::string section;
     std::wstring path;
-    int openBefore = 0;
+    HookScope hooks;
 };
 
 TEST_F(MachineSection, WriteStoresRegSzCharactersOnlyInThe32BitView)
@@ -72,7 +65,7 @@ TEST_F(MachineSection, OpenHandsBackOnlyTheSectionKey)
 {
     HKEY key = OpenMachineProductSection(section.c_str());
     ASSERT_NE(key, (HKEY)NULL);
-    EXPECT_EQ(OpenKeyCount(), openBefore + 1) << "Software and Tevra are closed";
+    EXPECT_EQ(OpenKeyCount(), hooks.openBefore + 1) << "Software and Tevra are closed";
     RegCloseKey(key);
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, path));
 }
@@ -89,7 +82,7 @@ TEST_F(MachineSection, RefusedCallsYieldNoKeyAndLeaveNoneOpen)
     FailCalls("RegCreateKeyExA", wideSection, ERROR_ACCESS_DENIED);
     EXPECT_FALSE(WriteMachineProductString(section.c_str(), "HKLID", "409"));
     EXPECT_TRUE(SetValueCalls().empty());
-    EXPECT_EQ(OpenKeyCount(), openBefore);
+    EXPECT_EQ(OpenKeyCount(), hooks.openBefore);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path));
 }
 

@@ -12,12 +12,6 @@ protected:
     void SetUp() override
     {
         path = ProductPath(L"Sec");
-        openBefore = OpenKeyCount();
-    }
-    void TearDown() override
-    {
-        ClearFaults();
-        EXPECT_EQ(OpenKeyCount(), openBefore) << "a key was left open";
     }
     void Record(HKEY root, const std::wstring &text) { SetString(root, path, L"HKLID", text); }
     void AddLayout(const std::wstring &name)
@@ -33,7 +27,7 @@ protected:
 
     ScratchRoots roots;
     std::wstring path;
-    int openBefore = 0;
+    HookScope hooks;
 };
 
 using List = std::vector<std::wstring>;

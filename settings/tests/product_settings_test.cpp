@@ -13,15 +13,8 @@ protected:
         section = TestSection();
         path = ProductPath(section);
         Clean();
-        ClearSetValueCalls();
-        openBefore = OpenKeyCount();
     }
-    void TearDown() override
-    {
-        ClearFaults();
-        EXPECT_EQ(OpenKeyCount(), openBefore) << "a routine left a key open";
-        Clean();
-    }
+    void TearDown() override { Clean(); }
     void Clean()
     {
         DeleteTree(HKEY_LOCAL_MACHINE, path);
@@ -42,7 +35,7 @@ protected:
         return out;
     }
     std::wstring section, path;
-    int openBefore = 0;
+    HookScope hooks;
 };
 
 TEST_F(ProductSettings, WriteCreatesSectionAndStoresCharactersOnly)
@@ -98,7 +91,7 @@ TEST_F(ProductSettings, OpenHandsBackAnOpenSectionKey)
 {
     HKEY key = OpenProductSection(HKEY_CURRENT_USER, section.c_str());
     ASSERT_NE(key, (HKEY)NULL);
-    EXPECT_EQ(OpenKeyCount(), openBefore + 1) << "only the section key stays open";
+    EXPECT_EQ(OpenKeyCount(), hooks.openBefore + 1) << "only the section key stays open";
     RegCloseKey(key);
     FailCalls("RegCreateKeyExW", section, ERROR_ACCESS_DENIED);
     EXPECT_EQ(OpenProductSection(HKEY_CURRENT_USER, section.c_str()), (HKEY)NULL);

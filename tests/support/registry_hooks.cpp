@@ -1,5 +1,7 @@
 #include "registry_hooks.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <map>
 #include <set>
@@ -194,3 +196,11 @@ void FailCalls(const char *function, const std::wstring &nameMatch, LONG status)
 }
 
 void ClearFaults() { faults.clear(); }
+
+HookScope::HookScope() : openBefore(OpenKeyCount()) { ClearSetValueCalls(); }
+
+HookScope::~HookScope()
+{
+    ClearFaults();
+    EXPECT_EQ(OpenKeyCount(), openBefore) << "a routine left a key open";
+}

@@ -26,3 +26,11 @@ void ClearSetValueCalls();
 // matches every call. ClearFaults() ends all of them.
 void FailCalls(const char *function, const std::wstring &nameMatch, LONG status);
 void ClearFaults();
+
+// Held by a routine test's fixture: starts with no recorded calls, and at
+// the end clears the faults and checks that every key opened was closed.
+struct HookScope {
+    HookScope();
+    ~HookScope();
+    int openBefore;
+};
