@@ -19,6 +19,18 @@ check() {  # check DESCRIPTION COMMAND...
 }
 export WINEPREFIX=$prefix
 query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
+# wine may return before the NSIS programs and the tools they start have
+# ended: wait until none of them runs any more.
+settle() {
+    local i
+    for i in $(seq 300); do
+        pgrep -f -i 'tevra-ime-setup\.exe|uninstall\.exe|Au_\.exe|kbreg(32|64)\.exe|halfkey\.exe' \
+            >/dev/null || return 0
+        sleep 0.1
+    done
+    echo "the installer did not finish" >&2
+    return 1
+}
 missing() { ! wine reg query "$@" >/dev/null 2>&1; }
 value() { query "$1" /v "$2" "${@:3}" | awk -v n="$2" '$1 == n {print $3}'; }
 
@@ -28,6 +40,7 @@ makensis -V2 -DDIST_DIR="$dist" -DOUT_FILE="$work/tevra-ime-setup.exe" \
 
 echo "== install (silent)"
 wine "$work/tevra-ime-setup.exe" /S
+settle
 layout=$(value 'HKCU\Software\Tevra\Ime' HKLID)
 echo "recorded layout handle text: ${layout:-none}"
 check "per-user record is a layout handle" test -n "$layout" -a "$layout" != 0
@@ -43,8 +56,13 @@ preload='HKCU\Keyboard Layout\Preload'
 wine reg add "$preload" /v 2 /d 00000804 /f >/dev/null 2>&1
 wine reg add "$preload" /v 3 /d "${layout^^}" /f >/dev/null 2>&1
 wine reg add "$preload" /v 4 /d 00000411 /f >/dev/null 2>&1
-# _?= keeps the uninstaller in place, so waiting for it waits for the work.
 wine "C:\\Program Files\\Tevra IME\\uninstall.exe" /S '_?=C:\Program Files\Tevra IME'
+# The uninstaller deletes kbreg only after kbreg has returned.
+for _ in $(seq 300); do
+    [ -e "$prefix/drive_c/Program Files/Tevra IME/kbreg64.exe" ] || break
+    sleep 0.1
+done
+settle
 check "layout key removed" missing "HKLM\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\$layout"
 check "preload entry removed, entry 4 moved to 3" test "$(value "$preload" 3)" = 00000411
 check "preload has no entry 4" test -z "$(value "$preload" 4)"
