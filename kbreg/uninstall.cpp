@@ -30,12 +30,10 @@ static void FormatPreloadName(DWORD number, WCHAR *name)
 }
 
 /* ReadPreloadEntry: the entry's text, ended after the bytes the read reports */
-static BOOL ReadPreloadEntry(HKEY preload, DWORD number, WCHAR *data)
+static BOOL ReadPreloadEntry(HKEY preload, const WCHAR *name, WCHAR *data)
 {
-    WCHAR name[WORK_CAPACITY];
     DWORD size = PRELOAD_READ_BYTES;
 
-    FormatPreloadName(number, name);
     if (RegQueryValueExW(preload, name, NULL, NULL, (BYTE *)data, &size) != ERROR_SUCCESS ||
         size > PRELOAD_READ_BYTES)
         return FALSE;
@@ -72,12 +70,12 @@ static void RemovePreloadEntry(const WCHAR *layoutText)
     // The list ends at its first missing number, for this walk and for the
     // system's loader at log-on alike.
     for (DWORD number = 1; number <= LAST_PRELOAD_NUMBER; ++number) {
-        if (!ReadPreloadEntry(preload, number, data))
+        FormatPreloadName(number, name);
+        if (!ReadPreloadEntry(preload, name, data))
             break;
         UpperCaseAscii(data);
         if (wcscmp(data, layoutText) != 0)
             continue;
-        FormatPreloadName(number, name);
         RegDeleteValueW(preload, name);
         // Left as a gap, the deleted number would hide every entry after it.
         for (DWORD later = number + 1; later <= LAST_PRELOAD_NUMBER; ++later)

@@ -16,12 +16,12 @@ protected:
     void Record(HKEY root, const std::wstring &text) { SetString(root, path, L"HKLID", text); }
     void AddLayout(const std::wstring &name)
     {
-        SetString(HKEY_LOCAL_MACHINE, std::wstring(LAYOUTS_KEY) + L"\\" + name, L"Layout File",
+        SetString(HKEY_LOCAL_MACHINE, LayoutPath(name), L"Layout File",
                   L"kbdus.dll");
     }
     bool HasLayout(const std::wstring &name)
     {
-        return KeyExists(HKEY_LOCAL_MACHINE, std::wstring(LAYOUTS_KEY) + L"\\" + name);
+        return KeyExists(HKEY_LOCAL_MACHINE, LayoutPath(name));
     }
     void Run() { UninstallLayout(L"a.ime", L"Name", L"Sec", L"HKLID"); }
 

@@ -22,9 +22,7 @@ protected:
     }
     void TearDown() override
     {
-        // Wine hands out a limited number of IME layout slots per prefix.
-        if (!layout.empty() && layout != L"0")
-            DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(LAYOUTS_KEY) + L"\\" + layout);
+        RemoveLayout(layout);
         Clean();
     }
     void Clean()

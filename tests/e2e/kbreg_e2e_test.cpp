@@ -21,10 +21,8 @@ protected:
     }
     void TearDown() override
     {
-        // Wine hands out a limited number of IME layout slots per prefix.
-        for (const std::wstring &text : {Recorded(HKEY_CURRENT_USER), Recorded(HKEY_LOCAL_MACHINE)})
-            if (!text.empty() && text != L"0")
-                DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(LAYOUTS_KEY) + L"\\" + text);
+        RemoveLayout(Recorded(HKEY_CURRENT_USER));
+        RemoveLayout(Recorded(HKEY_LOCAL_MACHINE));
         Clean();
     }
     void Clean()
@@ -45,7 +43,7 @@ protected:
     }
     bool HasLayoutKey(const std::wstring &text)
     {
-        return KeyExists(HKEY_LOCAL_MACHINE, std::wstring(LAYOUTS_KEY) + L"\\" + text);
+        return KeyExists(HKEY_LOCAL_MACHINE, LayoutPath(text));
     }
     std::wstring section, path;
 };
@@ -67,9 +65,7 @@ TEST_F(Kbreg, InstallThenUninstallRemovesLayoutAndPreloadEntryKeepingTheRest)
 {
     ASSERT_EQ(Kb(Args(L"install")), 0u);
     std::wstring text = Recorded(HKEY_CURRENT_USER);
-    std::wstring upper = text;
-    for (wchar_t &unit : upper)
-        unit = towupper(unit);
+    std::wstring upper = UpperCase(text);
     // Entry 1 is Wine's own; ours sits in the middle in upper case.
     WritePreloadList({L"00000409", L"00000804", upper, L"00000411"});
     ASSERT_EQ(Kb(Args(L"uninstall")), 0u);
@@ -102,8 +98,7 @@ TEST_F(Kbreg, RawCommandLinesAreSplitAsSpecified)
     // Quotation marks stay part of an argument: the value name is "HKLID" with its quotes.
     ASSERT_EQ(Kb(L"install a.ime N " + section + L" \"HKLID\""), 0u);
     EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, path, L"\"HKLID\"").has_value());
-    DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(LAYOUTS_KEY) + L"\\" +
-                   ReadValue(HKEY_CURRENT_USER, path, L"\"HKLID\"")->Text());
+    RemoveLayout(ReadValue(HKEY_CURRENT_USER, path, L"\"HKLID\"")->Text());
 }
 
 TEST_F(Kbreg, MalformedCommandLinesShowTheUsageBox)
@@ -137,8 +132,7 @@ TEST_F(Kbreg, TokensAtTheirCapacityAreAccepted)
     ASSERT_EQ(longPath.size(), 399u - 2);
     ASSERT_EQ(RunProgram(exe, L"\"" + longPath + L"\" install a.ime N " + section + L" " + name), 0u);
     EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, path, name).has_value());
-    DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(LAYOUTS_KEY) + L"\\" +
-                   ReadValue(HKEY_CURRENT_USER, path, name)->Text());
+    RemoveLayout(ReadValue(HKEY_CURRENT_USER, path, name)->Text());
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ protected:
     void TearDown() override
     {
         for (const std::wstring &layout : installed)
-            DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(LAYOUTS_KEY) + L"\\" + layout);
+            RemoveLayout(layout);
         DeleteTree(HKEY_CURRENT_USER, path);
         DeleteTree(HKEY_LOCAL_MACHINE, path, OwnView());
         WritePreloadList({L"00000409"});
@@ -59,7 +59,7 @@ protected:
     Changes LayoutLines(const std::wstring &layout, const wchar_t *sign)
     {
         Changes lines;
-        std::wstring prefix = KeyLine(L"HKLM", std::wstring(LAYOUTS_KEY) + L"\\" + layout);
+        std::wstring prefix = KeyLine(L"HKLM", LayoutPath(layout));
         for (const std::wstring &line : changes)
             if (line.compare(2, prefix.size(), prefix) == 0 && line[0] == sign[0])
                 lines.insert(line);
@@ -91,16 +91,14 @@ TEST_F(KbregDiff, InstallAddsTheRecordsAndOneLayoutKeyOnly)
     std::wstring layout = Install();
     Changes layoutLines = LayoutLines(layout, L"+");
     ASSERT_FALSE(layoutLines.empty()) << "no layout key appeared";
-    EXPECT_TRUE(layoutLines.count(L"+ " + KeyLine(L"HKLM", std::wstring(LAYOUTS_KEY) + L"\\" + layout)));
+    EXPECT_TRUE(layoutLines.count(L"+ " + KeyLine(L"HKLM", LayoutPath(layout))));
     EXPECT_EQ(changes, Union(RecordLines(L"+ "), layoutLines));
 }
 
 TEST_F(KbregDiff, UninstallRemovesTheLayoutKeyAndShiftsThePreloadList)
 {
     std::wstring layout = Install();
-    std::wstring upper = layout;
-    for (wchar_t &unit : upper)
-        unit = towupper(unit);
+    std::wstring upper = UpperCase(layout);
     WritePreloadList({L"00000409", upper, L"00000804", L"00000411"});
     ASSERT_EQ(Run(Args(L"uninstall")), 0u);
     Changes expected = LayoutLines(layout, L"-");
@@ -142,9 +140,7 @@ TEST_F(KbregDiff, LoneSurrogatesAreOrdinaryUnits)
 TEST_F(KbregDiff, RecordsThatAreNotHandleTextRemoveNothing)
 {
     std::wstring layout = Install();
-    std::wstring upper = layout;
-    for (wchar_t &unit : upper)
-        unit = towupper(unit);
+    std::wstring upper = UpperCase(layout);
     WritePreloadList({L"00000409", upper});
     DWORD number = 0xE0020409;
     std::wstring path2 = L"..\\..\\" + layout;
@@ -176,7 +172,7 @@ TEST_F(KbregDiff, RecordBytesAreReadAsTextUpToTheReportedSize)
     SetRaw(HKEY_CURRENT_USER, path, L"HKLID", REG_SZ, (second + L"x").c_str(),
            (DWORD)second.size() * 2 + 1);
     ASSERT_EQ(Run(Args(L"uninstall")), 0u);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(LAYOUTS_KEY) + L"\\" + second));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LayoutPath(second)));
 }
 
 TEST_F(KbregDiff, OverlongUserRecordFallsBackToTheMachineRecord)

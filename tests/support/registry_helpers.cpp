@@ -108,6 +108,25 @@ testing::AssertionResult HasNoValue(HKEY root, const std::wstring &path, const s
     return testing::AssertionSuccess();
 }
 
+std::wstring LayoutPath(const std::wstring &layout)
+{
+    return std::wstring(LAYOUTS_KEY) + L"\\" + layout;
+}
+
+void RemoveLayout(const std::wstring &layout)
+{
+    if (!layout.empty() && layout != L"0")
+        DeleteTree(HKEY_LOCAL_MACHINE, LayoutPath(layout));
+}
+
+std::wstring UpperCase(std::wstring text)
+{
+    for (wchar_t &unit : text)
+        if (unit >= L'a' && unit <= L'z')
+            unit = (wchar_t)(unit - L'a' + L'A');
+    return text;
+}
+
 std::wstring ProductPath(const std::wstring &section) { return L"Software\\Tevra\\" + section; }
 
 std::wstring TestSection()

@@ -37,6 +37,14 @@ testing::AssertionResult HasString(HKEY root, const std::wstring &path, const st
 testing::AssertionResult HasNoValue(HKEY root, const std::wstring &path, const std::wstring &name,
                                     REGSAM view = 0);
 
+// The system's keyboard-layout key of a layout handle text.
+std::wstring LayoutPath(const std::wstring &layout);
+// Removes a layout key an install made ("" and "0" name none): Wine hands
+// out a limited number of IME layout slots per prefix.
+void RemoveLayout(const std::wstring &layout);
+// a-z upper-cased, as uninstall compares preload entries.
+std::wstring UpperCase(std::wstring text);
+
 // "Software\Tevra\" + section.
 std::wstring ProductPath(const std::wstring &section);
 
