@@ -3,7 +3,8 @@
 set -euo pipefail
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest
-          wine wine64 wine32:i386 xvfb nsis clang libclang-rt-14-dev python3 bc)
+          wine wine64 wine32:i386 xvfb nsis wixl msitools osslsigncode openssl
+          clang libclang-rt-14-dev python3 bc)
 
 missing=()
 for package in "${PACKAGES[@]}"; do
