@@ -15,9 +15,20 @@ bool EndsText(char16_t unit)
     return unit == 0 || unit == 0xFFFF;
 }
 
-bool EndsToken(char16_t unit)
+bool IsBlank(char16_t unit)
 {
-    return EndsText(unit) || (unit >= 0x09 && unit <= 0x0D) || unit == 0x20;
+    return (unit >= 0x09 && unit <= 0x0D) || unit == 0x20;
+}
+
+// Length of the token that begins at `start`: up to the text's end or a
+// blank, which in token 0 counts only outside quotation marks.
+int TokenRun(const char16_t *start, int token)
+{
+    bool quoted = false;
+    int run = 0;
+    for (; !EndsText(start[run]) && (quoted || !IsBlank(start[run])); ++run)
+        quoted ^= token == 0 && start[run] == u'"';
+    return run;
 }
 
 int Capacity(int token)
@@ -66,19 +77,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     CHECK(count >= -1 && count <= TOKEN_COUNT);
 
     // Each stored token is the next run after the skippable spaces, stored
-    // whole: it starts on no skippable space and ends where the text says a
-    // token ends.
+    // whole. A blank stands in token 0 only between quotation marks, and in
+    // no other token at all.
     const char16_t *next = line.get();
     for (int i = 0; i < (count < 0 ? 0 : count); ++i) {
         next = SkipSpaces(next);
         int length = StoredLength(tokens[i], Capacity(i));
         CHECK(length > 0);
+        CHECK(length == TokenRun(next, i));
+        int quotes = 0;
         for (int j = 0; j < length; ++j) {
-            CHECK(!EndsToken(tokens[i][j]));
             CHECK(next[j] == tokens[i][j]);
+            CHECK(!IsBlank(tokens[i][j]) || (i == 0 && quotes % 2 == 1));
+            quotes += tokens[i][j] == u'"';
         }
         next += length;
-        CHECK(EndsToken(*next));
     }
 
     // A count below six has a reason in the text: it ends after the spaces,
@@ -89,10 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             CHECK(count != 0);
         } else {
             CHECK(count != -1);
-            int run = 0;
-            while (!EndsToken(next[run]))
-                ++run;
-            CHECK(run >= Capacity(count));
+            CHECK(TokenRun(next, count) >= Capacity(count));
         }
     }
     return 0;

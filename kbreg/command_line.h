@@ -9,9 +9,12 @@ enum {
     ARGUMENT_CAPACITY = 100
 };
 
-// Token 0 (the program's path) holds PROGRAM_PATH_CAPACITY code units, the
-// others ARGUMENT_CAPACITY, terminators included. A token that would not fit
-// is not stored, so the count tells the caller the line is unusable.
+// Tokens end at a blank, tab or line break; in token 0 (the program's path)
+// only where it stands outside quotation marks, which stay part of the token.
+// U+0000 and U+FFFF end the text. Token 0 holds PROGRAM_PATH_CAPACITY code
+// units, the others ARGUMENT_CAPACITY, terminators included. A token that
+// would not fit is not stored, so the count tells the caller the line is
+// unusable.
 int SplitCommandLine(const WCHAR *commandLine, WCHAR *tokens[TOKEN_COUNT]);
 
 // Whether a code unit above U+00FF is a space; the platform's classification.

@@ -71,13 +71,32 @@ TEST(SplitCommandLine, WideSpacesAreSkippedBeforeButKeptInside)
 
 TEST(SplitCommandLine, OtherUnitsAreOrdinary)
 {
-    // U+0085 and U+200B are not spaces here; quotation marks are plain characters.
-    Split split(L"\"C:\\Program Files\\kbreg.exe\" install \"a.ime\" \u0085n\u200b s v");
+    // U+0085 and U+200B are not spaces here; in arguments quotation marks are plain characters.
+    Split split(L"p install \"a.ime\" \"N x\" \u0085n\u200b v");
     ASSERT_EQ(split.count, 6);
-    EXPECT_EQ(split[0], L"\"C:\\Program");
-    EXPECT_EQ(split[1], L"Files\\kbreg.exe\"");
-    EXPECT_EQ(split[3], L"\"a.ime\"");
-    EXPECT_EQ(split[4], L"\u0085n\u200b");
+    EXPECT_EQ(split[2], L"\"a.ime\"");
+    EXPECT_EQ(split[3], L"\"N");
+    EXPECT_EQ(split[4], L"x\"");
+    EXPECT_EQ(split[5], L"\u0085n\u200b");
+}
+
+TEST(SplitCommandLine, QuotedProgramPathMayHoldBlanks)
+{
+    Split split(L"\"C:\\Program Files\\Tevra\tIME\\kbreg.exe\" install a.ime N S V");
+    ASSERT_EQ(split.count, 6);
+    EXPECT_EQ(split[0], L"\"C:\\Program Files\\Tevra\tIME\\kbreg.exe\"");
+    EXPECT_EQ(split[1], L"install");
+    // Each mark switches; the path ends at the first blank outside them.
+    Split inner(L"C:\\\"Program Files\"\\\"x y\"z install a.ime N S V");
+    ASSERT_EQ(inner.count, 6);
+    EXPECT_EQ(inner[0], L"C:\\\"Program Files\"\\\"x y\"z");
+    // A mark that never closes carries the path to the end of the text.
+    EXPECT_EQ(Split(L"\"C:\\Program Files\\kbreg.exe install a.ime N S V").count, 1);
+    EXPECT_EQ(Split(L"\"C:\\a b\uffff\" install a.ime N S V").count, 1);
+    // The marks count towards the path's 399 units.
+    std::wstring quoted = L"\"" + std::wstring(397, L'p') + L"\"";
+    EXPECT_EQ(Split(quoted + L" i a n s v").count, 6);
+    EXPECT_EQ(Split(L"\"" + quoted + L" i a n s v").count, 0);
 }
 
 TEST(SplitCommandLine, UFFFFEndsTheText)

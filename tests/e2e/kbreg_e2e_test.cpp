@@ -93,8 +93,13 @@ TEST_F(Kbreg, RawCommandLinesAreSplitAsSpecified)
                         section + L"   HKLID extra \"more\"";
     ASSERT_EQ(RunProgram(KbregExe(), line), 0u);
     EXPECT_FALSE(Recorded(HKEY_CURRENT_USER).empty());
-    // A quoted path with a blank moves every argument up: no verb matches.
-    ASSERT_EQ(RunProgram(KbregExe(), L"\"C:\\Program Files\\kbreg.exe\" " + Args(L"install")), 0u);
+    RemoveLayout(Recorded(HKEY_CURRENT_USER));
+    DeleteTree(HKEY_CURRENT_USER, path);
+    // A quoted path with blanks is one token, as Windows Installer starts a custom action.
+    ASSERT_EQ(RunProgram(KbregExe(), L"\"C:\\Program Files\\Tevra IME\\kbreg.exe\" " +
+                                         Args(L"install")), 0u);
+    std::wstring layout = Recorded(HKEY_CURRENT_USER);
+    EXPECT_TRUE(!layout.empty() && HasLayoutKey(layout)) << "nothing installed";
     // Quotation marks stay part of an argument: the value name is "HKLID" with its quotes.
     ASSERT_EQ(Kb(L"install a.ime N " + section + L" \"HKLID\""), 0u);
     EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, path, L"\"HKLID\"").has_value());
@@ -111,6 +116,7 @@ TEST_F(Kbreg, MalformedCommandLinesShowTheUsageBox)
         std::wstring(400, L'p') + L" " + Args(L"install"),
         QuotedCommand(exe, L"install a.ime " + std::wstring(100, L'N') + L" s v"),
         QuotedCommand(exe, L"install a.ime N " + section + L"\uffff HKLID"),
+        L"\"C:\\Program Files\\kbreg.exe " + Args(L"install"),  // the quote never closes
     };
     for (const std::wstring &line : lines) {
         MessageBoxSeen seen = RunAndDismissBox(exe, line, L"kbregAll");
