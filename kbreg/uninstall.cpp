@@ -29,40 +29,56 @@ static void FormatPreloadName(DWORD number, WCHAR *name)
     name[count] = 0;
 }
 
-/* ReadPreloadEntry: the entry's text, ended after the bytes the read reports */
-static BOOL ReadPreloadEntry(HKEY preload, const WCHAR *name, WCHAR *data)
-{
-    DWORD size = PRELOAD_READ_BYTES;
+enum PreloadRead { PRELOAD_VALUE, PRELOAD_END, PRELOAD_UNREADABLE };
 
-    if (RegQueryValueExW(preload, name, NULL, NULL, (BYTE *)data, &size) != ERROR_SUCCESS ||
-        size > PRELOAD_READ_BYTES)
-        return FALSE;
-    data[size / sizeof(WCHAR)] = 0;
-    return TRUE;
+/* ReadPreloadValue: an entry's type and bytes, at most PRELOAD_READ_BYTES of them */
+static PreloadRead ReadPreloadValue(HKEY preload, DWORD number, WCHAR *data, DWORD *type,
+                                    DWORD *size)
+{
+    WCHAR name[WORK_CAPACITY];
+    LONG status;
+
+    // Past the walk's last number there is no list for the moves either.
+    if (number > LAST_PRELOAD_NUMBER)
+        return PRELOAD_END;
+    FormatPreloadName(number, name);
+    *size = PRELOAD_READ_BYTES;
+    status = RegQueryValueExW(preload, name, NULL, type, (BYTE *)data, size);
+    // A value longer than the walk reads ends the list for the walk and the
+    // moves alike, just as a missing number does.
+    if (status == ERROR_FILE_NOT_FOUND || status == ERROR_MORE_DATA ||
+        (status == ERROR_SUCCESS && *size > PRELOAD_READ_BYTES))
+        return PRELOAD_END;
+    return status == ERROR_SUCCESS ? PRELOAD_VALUE : PRELOAD_UNREADABLE;
 }
 
-/* MovePreloadEntryDown: entry number becomes number - 1, type and bytes kept */
-static BOOL MovePreloadEntryDown(HKEY preload, DWORD number)
+/* CloseUpPreloadList: entries after number move down one place, over it */
+static void CloseUpPreloadList(HKEY preload, DWORD number)
 {
-    WCHAR from[WORK_CAPACITY], to[WORK_CAPACITY];
+    WCHAR name[WORK_CAPACITY];
     WCHAR data[WORK_CAPACITY];
-    DWORD type, size = sizeof(data);
+    DWORD type, size;
 
-    FormatPreloadName(number, from);
-    FormatPreloadName(number - 1, to);
-    if (RegQueryValueExW(preload, from, NULL, &type, (BYTE *)data, &size) != ERROR_SUCCESS)
-        return FALSE;
-    // The copy is in place before the original goes, so a failure loses nothing.
-    if (RegSetValueExW(preload, to, 0, type, (const BYTE *)data, size) != ERROR_SUCCESS)
-        return FALSE;
-    return RegDeleteValueW(preload, from) == ERROR_SUCCESS;
+    // Each entry is overwritten with the next one's type and bytes, and only
+    // the last is deleted. Whichever call fails, the list keeps no gap (the
+    // system stops loading it at one) and loses no entry: at worst the entry
+    // last copied stands twice in a row.
+    for (;; ++number) {
+        PreloadRead next = ReadPreloadValue(preload, number + 1, data, &type, &size);
+        FormatPreloadName(number, name);
+        if (next == PRELOAD_END)
+            RegDeleteValueW(preload, name);
+        if (next != PRELOAD_VALUE ||
+            RegSetValueExW(preload, name, 0, type, (const BYTE *)data, size) != ERROR_SUCCESS)
+            return;
+    }
 }
 
-/* RemovePreloadEntry: delete the first entry equal to layoutText and close the gap */
+/* RemovePreloadEntry: remove the first entry equal to layoutText */
 static void RemovePreloadEntry(const WCHAR *layoutText)
 {
     WCHAR data[WORK_CAPACITY];
-    WCHAR name[WORK_CAPACITY];
+    DWORD type, size;
     HKEY preload;
 
     if (RegOpenKeyW(HKEY_CURRENT_USER, PRELOAD_PATH, &preload) != ERROR_SUCCESS)
@@ -70,18 +86,15 @@ static void RemovePreloadEntry(const WCHAR *layoutText)
     // The list ends at its first missing number, for this walk and for the
     // system's loader at log-on alike.
     for (DWORD number = 1; number <= LAST_PRELOAD_NUMBER; ++number) {
-        FormatPreloadName(number, name);
-        if (!ReadPreloadEntry(preload, name, data))
+        if (ReadPreloadValue(preload, number, data, &type, &size) != PRELOAD_VALUE)
             break;
+        // The stored bytes carry no terminator: the text ends after the last whole unit.
+        data[size / sizeof(WCHAR)] = 0;
         UpperCaseAscii(data);
-        if (wcscmp(data, layoutText) != 0)
-            continue;
-        RegDeleteValueW(preload, name);
-        // Left as a gap, the deleted number would hide every entry after it.
-        for (DWORD later = number + 1; later <= LAST_PRELOAD_NUMBER; ++later)
-            if (!MovePreloadEntryDown(preload, later))
-                break;
-        break;
+        if (wcscmp(data, layoutText) == 0) {
+            CloseUpPreloadList(preload, number);
+            break;
+        }
     }
     RegCloseKey(preload);
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "layout_actions.h"
 #include "registry_helpers.h"
 #include "registry_hooks.h"
@@ -121,18 +123,42 @@ TEST_F(Uninstall, OtherTypesAndLongEntriesDoNotMatchAndEndNothingEarly)
     EXPECT_EQ(dword->type, (DWORD)REG_DWORD);
 }
 
-TEST_F(Uninstall, FailedMoveStopsWithNothingLost)
+TEST_F(Uninstall, AnyFailedChangeLeavesNoGapAndLosesNoEntry)
 {
+    const List before = {L"00000409", L"E0020409", L"00000804", L"00000411", L"00000412"};
+    const List after = {L"00000409", L"00000804", L"00000411", L"00000412"};
     Record(HKEY_CURRENT_USER, L"e0020409");
-    WritePreloadList({L"00000409", L"e0020409", L"00000804", L"00000411", L"00000412"});
-    FailCalls("RegSetValueExW", L"3", ERROR_ACCESS_DENIED);
+    bool failed = true;
+    for (int k = 1; failed; ++k) {
+        WritePreloadList(before);
+        FailNthCall({"RegSetValueExW", "RegDeleteValueW"}, k, ERROR_ACCESS_DENIED);
+        Run();
+        failed = NthCallFailed();
+        ClearFaults();
+        List list = ReadPreloadList();
+        for (size_t number = list.size() + 1; number <= before.size(); ++number)
+            EXPECT_TRUE(HasNoValue(HKEY_CURRENT_USER, PRELOAD_KEY, std::to_wstring(number)))
+                << "gap before entry " << number << ", call " << k << " failed";
+        // Refused at once, nothing changed; later, at most one entry twice in a row.
+        if (k == 1 && failed) {
+            EXPECT_EQ(list, before);
+            continue;
+        }
+        EXPECT_LE(list.size(), after.size() + (failed ? 1 : 0)) << "call " << k;
+        list.erase(std::unique(list.begin(), list.end()), list.end());
+        EXPECT_EQ(list, after) << "call " << k << (failed ? " failed" : ": none failed");
+    }
+}
+
+TEST_F(Uninstall, EntryTooLongToMoveEndsTheListForWalkAndMoves)
+{
+    // 131 units are more than the walk reads: the list is 1 to 3 for both.
+    Record(HKEY_CURRENT_USER, L"e0020409");
+    WritePreloadList({L"00000409", L"00000804", L"E0020409", std::wstring(131, L'x'), L"e0020409"});
     Run();
-    ClearFaults();
-    // 3 moved to 2; moving 4 to 3 failed, so 4 and 5 stay where they were.
-    EXPECT_TRUE(HasString(HKEY_CURRENT_USER, PRELOAD_KEY, L"2", L"00000804"));
-    EXPECT_TRUE(HasNoValue(HKEY_CURRENT_USER, PRELOAD_KEY, L"3"));
-    EXPECT_TRUE(HasString(HKEY_CURRENT_USER, PRELOAD_KEY, L"4", L"00000411"));
-    EXPECT_TRUE(HasString(HKEY_CURRENT_USER, PRELOAD_KEY, L"5", L"00000412"));
+    EXPECT_EQ(ReadPreloadList(), (List{L"00000409", L"00000804"}));
+    EXPECT_TRUE(HasString(HKEY_CURRENT_USER, PRELOAD_KEY, L"4", std::wstring(131, L'x')));
+    EXPECT_TRUE(HasString(HKEY_CURRENT_USER, PRELOAD_KEY, L"5", L"e0020409"));
 }
 
 TEST_F(Uninstall, MissingKeysAreSkippedSilently)

@@ -12,6 +12,10 @@ std::set<HKEY> openKeys;
 std::vector<SetValueCall> setCalls;
 struct Fault { std::string function; std::wstring name; LONG status; };
 std::vector<Fault> faults;
+std::set<std::string> nthFunctions;
+int nthCountdown;
+bool nthFailed;
+LONG nthStatus;
 
 decltype(&RegOpenKeyW) realOpenKeyW;
 decltype(&RegOpenKeyA) realOpenKeyA;
@@ -33,6 +37,11 @@ std::wstring Widen(const char *text)
 
 bool Faulted(const char *function, const std::wstring &name, LONG *status)
 {
+    if (nthFunctions.count(function) && --nthCountdown == 0) {
+        nthFailed = true;
+        *status = nthStatus;
+        return true;
+    }
     for (const Fault &fault : faults)
         if (fault.function == function && (fault.name.empty() || fault.name == name)) {
             *status = fault.status;
@@ -195,7 +204,21 @@ void FailCalls(const char *function, const std::wstring &nameMatch, LONG status)
     faults.push_back({function, nameMatch, status});
 }
 
-void ClearFaults() { faults.clear(); }
+void FailNthCall(std::initializer_list<const char *> functions, int n, LONG status)
+{
+    nthFunctions = std::set<std::string>(functions.begin(), functions.end());
+    nthCountdown = n;
+    nthFailed = false;
+    nthStatus = status;
+}
+
+bool NthCallFailed() { return nthFailed; }
+
+void ClearFaults()
+{
+    faults.clear();
+    nthFunctions.clear();
+}
 
 HookScope::HookScope() : openBefore(OpenKeyCount()) { ClearSetValueCalls(); }
 

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ void ClearSetValueCalls();
 // matches every call. ClearFaults() ends all of them.
 void FailCalls(const char *function, const std::wstring &nameMatch, LONG status);
 void ClearFaults();
+
+// Makes only the n-th later call (from 1) of any of the named functions
+// fail with status; NthCallFailed() tells whether the run reached it.
+void FailNthCall(std::initializer_list<const char *> functions, int n, LONG status);
+bool NthCallFailed();
 
 // Held by a routine test's fixture: starts with no recorded calls, and at
 // the end clears the faults and checks that every key opened was closed.
