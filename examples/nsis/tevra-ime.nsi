@@ -17,8 +17,9 @@ Unicode true
   !define OUT_FILE "tevra-ime-setup.exe"
 !endif
 
-; kbreg arguments cannot hold blanks or quotation marks: kbreg splits its
-; command line at blanks and keeps quotation marks as characters.
+; kbreg's arguments cannot hold blanks or quotation marks: kbreg splits them
+; at blanks and keeps quotation marks as characters. Only its own path may be
+; quoted.
 !define IME_FILE "tevra.ime"
 !define IME_NAME "中文输入法"
 !define SECTION "Ime"
@@ -41,23 +42,14 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
-; kbreg's first token is its own path, and a quoted path with blanks would
-; split and push the verb out of place: start it by its short path, unquoted.
 !macro FindKbreg
+  ; The build that matches the Windows: the system installs an IME into the
+  ; system folder of its own bitness.
   ${If} ${RunningX64}
-    GetFullPathName /SHORT $Kbreg "$INSTDIR\kbreg64.exe"
+    StrCpy $Kbreg "$INSTDIR\kbreg64.exe"
   ${Else}
-    GetFullPathName /SHORT $Kbreg "$INSTDIR\kbreg32.exe"
+    StrCpy $Kbreg "$INSTDIR\kbreg32.exe"
   ${EndIf}
-  StrCpy $0 0
-  ${Do}
-    StrCpy $1 $Kbreg 1 $0
-    ${If} $1 == " "
-      MessageBox MB_ICONSTOP "No short name without blanks for $Kbreg" /SD IDOK
-      Abort
-    ${EndIf}
-    IntOp $0 $0 + 1
-  ${LoopUntil} $1 == ""
 !macroend
 
 !macro RunTool CommandLine
@@ -81,15 +73,25 @@ Section "Install"
   File "${DIST_DIR}/x86/halfkey.exe"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
+  ; Exit code 0 proves nothing: kbreg skips a refused registration silently
+  ; and then records "0". The per-user record tells whether it worked; an
+  ; earlier install's record stays, so it goes first.
+  DeleteRegValue HKCU "Software\Tevra\${SECTION}" "${VALUE_NAME}"
   !insertmacro FindKbreg
-  !insertmacro RunTool '$Kbreg install ${IME_FILE} ${IME_NAME} ${SECTION} ${VALUE_NAME}'
+  !insertmacro RunTool '"$Kbreg" install ${IME_FILE} ${IME_NAME} ${SECTION} ${VALUE_NAME}'
+  ReadRegStr $0 HKCU "Software\Tevra\${SECTION}" "${VALUE_NAME}"
+  ${If} $0 == ""
+  ${OrIf} $0 == "0"
+    MessageBox MB_ICONSTOP "The Tevra IME could not be registered as a keyboard layout." /SD IDOK
+    Abort
+  ${EndIf}
   ; halfkey passes over a quoted path as a whole; its fields may hold blanks.
   !insertmacro RunTool '"$INSTDIR\halfkey.exe" ${SECTION},InstallDir,$INSTDIR'
 SectionEnd
 
 Section "Uninstall"
   !insertmacro FindKbreg
-  !insertmacro RunTool '$Kbreg uninstall ${IME_FILE} ${IME_NAME} ${SECTION} ${VALUE_NAME}'
+  !insertmacro RunTool '"$Kbreg" uninstall ${IME_FILE} ${IME_NAME} ${SECTION} ${VALUE_NAME}'
   Delete "$INSTDIR\kbreg64.exe"
   Delete "$INSTDIR\kbreg32.exe"
   Delete "$INSTDIR\halfkey.exe"
