@@ -1,11 +1,17 @@
 #!/bin/sh
-# create DIR: a fresh 64-bit (WOW64) prefix set up for unattended tests.
+# create DIR [win32]: a fresh 64-bit (WOW64) prefix set up for unattended
+#   tests; with win32, a 32-bit prefix (32-bit Windows: one registry view).
 # destroy DIR: stop that prefix's server and remove it.
 set -e
 verb=$1
 export WINEPREFIX="$2" WINEDEBUG=-all
 case $verb in
 create)
+    case ${3:-win64} in
+    win64) ;;
+    win32) export WINEARCH=win32 ;;
+    *) echo "usage: $0 create DIR [win32]" >&2; exit 2 ;;
+    esac
     [ -d "$WINEPREFIX" ] && { wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; }
     # A persistent server, up before the first program and kept between
     # tests; destroy ends it.
@@ -16,11 +22,12 @@ create)
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     # A crash ends the process with its exception code instead of waiting in winedbg.
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'no-debugger.exe' /f >/dev/null 2>&1
-    wine reg add 'HKLM\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'no-debugger.exe' /f >/dev/null 2>&1
+    [ "${WINEARCH:-}" = win32 ] ||
+        wine reg add 'HKLM\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'no-debugger.exe' /f >/dev/null 2>&1
     ;;
 destroy)
     wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     ;;
-*) echo "usage: $0 create|destroy DIR" >&2; exit 2 ;;
+*) echo "usage: $0 create DIR [win32] | destroy DIR" >&2; exit 2 ;;
 esac
