@@ -1,0 +1,67 @@
+# Registry checks shared by the installer tests; sourced by bash scripts that
+# have set WINEPREFIX and WORK (a scratch folder). Every sample installs kbreg
+# with section Ime, value name HKLID and display name 中文输入法, and halfkey's
+# Ime,InstallDir,<install folder>.
+
+passes=0 failures=0
+check() {  # check DESCRIPTION COMMAND...
+    if "${@:2}" >/dev/null 2>&1; then
+        echo "ok:     $1"; passes=$((passes + 1))
+    else
+        echo "FAILED: $1"; failures=$((failures + 1))
+    fi
+}
+finish() {
+    echo "$passes passed, $failures failed"
+    [ "$failures" -eq 0 ]
+}
+
+query() { { wine reg query "$@" 2>/dev/null || true; } | tr -d '\r'; }
+missing() { ! wine reg query "$@" >/dev/null 2>&1; }
+value() {  # value KEY NAME [/reg:32|/reg:64]: the data, blanks and all
+    query "$1" /v "$2" "${@:3}" | sed -n "s/^    $2    REG_[A-Z_]*    //p"
+}
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+layouts='HKLM\System\CurrentControlSet\Control\Keyboard Layouts'
+preload='HKCU\Keyboard Layout\Preload'
+# `reg query` prints text outside the console's code page as '?'; an export
+# is UTF-16 and exact.
+layout_text() {
+    local file=$WORK/layout.reg
+    rm -f "$file"
+    wine reg export "$layouts\\$1" "$(windows_path "$file")" /y >/dev/null 2>&1 || return 0
+    iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | sed -n 's/^"Layout Text"="\(.*\)"$/\1/p'
+}
+
+# check_installed VIEW INSTALL_DIR [one-view]: after an install by a kbreg
+# that writes the /reg:VIEW view of HKLM\Software; sets $layout. one-view:
+# 32-bit Windows, where /reg:64 names the same view.
+check_installed() {
+    layout=$(value 'HKCU\Software\Tevra\Ime' HKLID)
+    echo "recorded layout handle text: ${layout:-none}"
+    check "per-user record is a layout handle" test -n "$layout" -a "$layout" != 0
+    check "machine-wide record, $1-bit view" test "$(value 'HKLM\Software\Tevra\Ime' HKLID "/reg:$1")" = "$layout"
+    check "layout key with display name 中文输入法" test "$(layout_text "$layout")" = 中文输入法
+    check "halfkey value in the 32-bit view" test "$(value 'HKLM\Software\Tevra\Ime' InstallDir /reg:32)" = "$2"
+    [ "${3:-}" = one-view ] ||
+        check "halfkey value not in the 64-bit view" missing 'HKLM\Software\Tevra\Ime' /v InstallDir /reg:64
+}
+
+# Wine rewrites entry 1 whenever a program that uses the window system starts:
+# seed from 2 up, with our layout between two others.
+seed_preload() {
+    wine reg add "$preload" /v 2 /d 00000804 /f >/dev/null 2>&1
+    wine reg add "$preload" /v 3 /d "${layout^^}" /f >/dev/null 2>&1
+    wine reg add "$preload" /v 4 /d 00000411 /f >/dev/null 2>&1
+}
+
+# check_uninstalled VIEW: after the uninstall, with the preload list seeded.
+check_uninstalled() {
+    check "layout key removed" missing "$layouts\\$layout"
+    check "preload entry removed, entry 4 moved to 3" test "$(value "$preload" 3)" = 00000411
+    check "preload has no entry 4" missing "$preload" /v 4
+    check "preload entry 2 kept" test "$(value "$preload" 2)" = 00000804
+    check "per-user record kept" test "$(value 'HKCU\Software\Tevra\Ime' HKLID)" = "$layout"
+    check "machine-wide record kept" test "$(value 'HKLM\Software\Tevra\Ime' HKLID "/reg:$1")" = "$layout"
+}
