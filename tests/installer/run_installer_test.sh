@@ -43,4 +43,20 @@ for _ in $(seq 300); do
 done
 settle
 check_uninstalled 64
+
+echo "== install (silent) with every IME layout slot taken"
+# Wine's ImmInstallIMEW then fails, kbreg records 0 and exits with 0: the
+# sample must see that from the record and abort (exit code 2) before halfkey.
+{
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    for ((n = 0xe002; n <= 0xefff; n++)); do printf '[%s\\%x0409]\r\n' "${layouts/HKLM/HKEY_LOCAL_MACHINE}" $n; done
+} > "$work/slots.reg"
+wine regedit /S "$(windows_path "$work/slots.reg")"
+wine reg delete 'HKLM\Software\Tevra\Ime' /v InstallDir /reg:32 /f >/dev/null 2>&1
+code=0
+wine "$work/tevra-ime-setup.exe" /S || code=$?
+settle
+check "the installer aborts with exit code 2" test "$code" = 2
+check "per-user record is 0" test "$(value 'HKCU\Software\Tevra\Ime' HKLID)" = 0
+check "halfkey did not run" missing 'HKLM\Software\Tevra\Ime' /v InstallDir /reg:32
 finish
