@@ -1,26 +1,49 @@
-# Flags of the shipped programs and the libraries they are made of.
+# Flags of the shipped programs and the libraries they are made of. The
+# benchmark's empty programs (bench/CMakeLists.txt) are built with the same.
+set(PROGRAM_FLAGS_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # Plain procedural code: no exceptions or RTTI to pay for.
 set(PROGRAM_COMPILE_OPTIONS
     -Os -Wall -Wextra -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections
+    # Code is generated at link time, across the libraries. Fat objects also
+    # hold ordinary code, so the test programs link the libraries as they are.
+    -flto -ffat-lto-objects
+    # Constant tables and strings aligned only as far as the ABI requires.
+    -malign-data=abi
     # Fixed paths in the objects, so two clean builds give the same bytes.
     -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
     -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # 32-bit Windows unwinds through the SEH records on the stack; the DWARF
+    # tables GCC adds serve only C++ exceptions, which the programs do without.
+    # (64-bit Windows needs its unwind tables: they stay.)
+    list(APPEND PROGRAM_COMPILE_OPTIONS -fno-asynchronous-unwind-tables)
+endif()
 
-# Static: the exe imports only system DLLs. No link time stamp.
-set(PROGRAM_LINK_OPTIONS -static -s -mwindows -Wl,--no-insert-timestamp -Wl,--gc-sections)
+# Static: the exe imports only system DLLs. No link time stamp. The compile
+# options again, since the code is generated at link time (and -Os must win
+# over the build type's -O3 on the link line).
+set(PROGRAM_LINK_OPTIONS -static -s -mwindows -Wl,--no-insert-timestamp -Wl,--gc-sections
+    ${PROGRAM_COMPILE_OPTIONS})
 
-set(MANIFEST_RC ${CMAKE_SOURCE_DIR}/cmake/manifest.rc)
+set(MANIFEST_RC ${PROGRAM_FLAGS_DIR}/manifest.rc)
 
-# add_program(NAME DESCRIPTION sources...): a GUI-subsystem WinMain program in
-# dist/<arch>/, with the manifest and a version resource.
+# add_windows_program(NAME sources...): a GUI-subsystem WinMain program with
+# these flags and the manifest.
+function(add_windows_program name)
+    add_executable(${name} WIN32 ${ARGN} ${MANIFEST_RC})
+    target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PROGRAM_COMPILE_OPTIONS}>)
+    target_link_options(${name} PRIVATE ${PROGRAM_LINK_OPTIONS})
+endfunction()
+
+# add_program(NAME DESCRIPTION sources...): a shipped program in
+# dist/<arch>/, with a version resource as well.
 function(add_program name description)
     set(PROGRAM_NAME ${name})
     set(PROGRAM_DESCRIPTION ${description})
-    configure_file(${CMAKE_SOURCE_DIR}/cmake/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/version.rc @ONLY)
-    add_executable(${name} WIN32 ${ARGN} ${MANIFEST_RC} ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
-    target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PROGRAM_COMPILE_OPTIONS}>)
-    target_link_options(${name} PRIVATE ${PROGRAM_LINK_OPTIONS})
+    configure_file(${PROGRAM_FLAGS_DIR}/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/version.rc @ONLY)
+    add_windows_program(${name} ${ARGN})
+    target_sources(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DIST_DIR})
 endfunction()
 
