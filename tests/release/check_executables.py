@@ -71,9 +71,9 @@ class Pe:
         return found
 
 
-def check(path, extra_dlls):
+def check(root, name, extra_dlls):
     problems = []
-    pe = Pe(open(path, "rb").read())
+    pe = Pe(open("%s/%s" % (root, name), "rb").read())
     imports = pe.imports()
     allowed = (SYSTEM_DLLS - {"imm32.dll"}) | extra_dlls
     if not imports <= allowed:
@@ -94,14 +94,14 @@ def check(path, extra_dlls):
         problems += ["version resource holds %r" % w for w in FORBIDDEN if w in text]
         if "tevra ime" not in text:
             problems.append("version resource without product name")
-    print("%-16s %6d bytes  imports %s  %s" % (path.split("dist/")[-1], len(pe.data), ", ".join(sorted(imports)),
+    print("%-16s %6d bytes  imports %s  %s" % (name, len(pe.data), ", ".join(sorted(imports)),
                                              "OK" if not problems else "; ".join(problems)))
     return not problems
 
 
 def main():
     root = sys.argv[1]
-    ok = all([check("%s/%s" % (root, name), dlls) for name, dlls in PROGRAMS.items()])
+    ok = all([check(root, name, dlls) for name, dlls in PROGRAMS.items()])
     sys.exit(0 if ok else 1)
 
 
