@@ -40,26 +40,27 @@ static void PrintQuartiles(std::vector<double> sample)
     printf(" %.3f %.3f %.3f", Quantile(sample, 0.5), Quantile(sample, 0.25), Quantile(sample, 0.75));
 }
 
-// Wall time of one run in ms, or a negative value when it could not start or
-// did not end with exit code 0.
-static double TimeRun(const wchar_t *exe, const wchar_t *commandLine, double frequency)
+// Wall time of one run in ms; *code is its exit code (-1 when it did not start).
+static double TimeRun(const wchar_t *exe, const wchar_t *commandLine, double frequency, DWORD *code)
 {
     std::wstring line = commandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
     LARGE_INTEGER start, end;
-    DWORD code = 1;
 
     QueryPerformanceCounter(&start);
-    if (!CreateProcessW(exe, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-        return -1;
+    if (!CreateProcessW(exe, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        fwprintf(stderr, L"time_runs: %ls: CreateProcessW error %lu\n", exe, GetLastError());
+        *code = (DWORD)-1;
+        return 0;
+    }
     WaitForSingleObject(process.hProcess, INFINITE);
     QueryPerformanceCounter(&end);
-    GetExitCodeProcess(process.hProcess, &code);
+    GetExitCodeProcess(process.hProcess, code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return code == 0 ? (end.QuadPart - start.QuadPart) * 1000.0 / frequency : -1;
+    return (end.QuadPart - start.QuadPart) * 1000.0 / frequency;
 }
 
 int wmain(int argc, wchar_t **argv)
@@ -75,9 +76,10 @@ int wmain(int argc, wchar_t **argv)
     for (int round = -1; round < rounds; ++round) {
         for (size_t k = 0; k < programs; ++k) {
             Sleep(settle);
-            double ms = TimeRun(argv[3 + 2 * k], argv[4 + 2 * k], (double)frequency.QuadPart);
-            if (ms < 0) {
-                fwprintf(stderr, L"time_runs: %ls did not run to exit code 0\n", argv[4 + 2 * k]);
+            DWORD code;
+            double ms = TimeRun(argv[3 + 2 * k], argv[4 + 2 * k], (double)frequency.QuadPart, &code);
+            if (code != 0) {
+                fwprintf(stderr, L"time_runs: %ls: exit code %#lx\n", argv[4 + 2 * k], code);
                 return 3;
             }
             if (round >= 0)
