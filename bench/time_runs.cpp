@@ -87,11 +87,10 @@ int wmain(int argc, wchar_t **argv)
         }
     }
     for (size_t k = 0; k < programs; ++k) {
-        std::vector<double> sorted = times[k];
-        std::sort(sorted.begin(), sorted.end());
+        auto [fastest, slowest] = std::minmax_element(times[k].begin(), times[k].end());
         printf("time %zu", k);
-        PrintQuartiles(sorted);
-        printf(" %.3f %.3f\n", sorted.front(), sorted.back());
+        PrintQuartiles(times[k]);
+        printf(" %.3f %.3f\n", *fastest, *slowest);
         for (size_t j = 0; j < k; ++j) {
             std::vector<double> ratios;
             for (int round = 0; round < rounds; ++round)

@@ -3,18 +3,7 @@
 # with section Ime, value name HKLID and display name 中文输入法, and halfkey's
 # Ime,InstallDir,<install folder>.
 
-passes=0 failures=0
-check() {  # check DESCRIPTION COMMAND...
-    if "${@:2}" >/dev/null 2>&1; then
-        echo "ok:     $1"; passes=$((passes + 1))
-    else
-        echo "FAILED: $1"; failures=$((failures + 1))
-    fi
-}
-finish() {
-    echo "$passes passed, $failures failed"
-    [ "$failures" -eq 0 ]
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 
 query() { { wine reg query "$@" 2>/dev/null || true; } | tr -d '\r'; }
 missing() { ! wine reg query "$@" >/dev/null 2>&1; }

@@ -11,15 +11,7 @@ export WINEDEBUG=-all
 rm -rf "$work" && mkdir -p "$work"
 trap '"$source_dir/cmake/wine-prefix.sh" destroy "$work/prefix"' EXIT
 
-passes=0 failures=0
-check() {  # check DESCRIPTION COMMAND...
-    if output=$("${@:2}" 2>&1); then
-        echo "ok:     $1"; passes=$((passes + 1))
-    else
-        echo "FAILED: $1"; failures=$((failures + 1))
-        [ -z "$output" ] || sed 's/^/    /' <<<"$output"
-    fi
-}
+source "$source_dir/tests/support/checks.sh"
 # release OUT OPTIONS...: signs DIST_ROOT's executables into OUT; the output goes to OUT.log.
 release() { "$source_dir/scripts/release.sh" --from "$dist" --out "$@" > "$1.log" 2>&1; }
 # refused OUT MESSAGE OPTIONS...: the release fails, says MESSAGE, and leaves
@@ -76,5 +68,4 @@ check "unreachable time-stamp server, over an earlier release" with_password "$p
 check "the time-stamp server is named as the reason" grep -qF "http://127.0.0.1:9/" "$work/replaced.log"
 check "no output shows the password" fails grep -qF "$password" "$work"/*.log
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish
