@@ -1,4 +1,5 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(MINGW_TRIPLET x86_64-w64-mingw32)
+set(WINE_LOADER wine64)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

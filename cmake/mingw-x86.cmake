@@ -1,4 +1,5 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR X86)
 set(MINGW_TRIPLET i686-w64-mingw32)
+set(WINE_LOADER wine)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

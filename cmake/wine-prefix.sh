@@ -5,11 +5,14 @@
 set -e
 verb=$1
 export WINEPREFIX="$2" WINEDEBUG=-all
+PATH="$(dirname "$0")/wine-bin:$PATH"
+# A 64-bit prefix is made and set up by the 64-bit loader alone.
+wine=wine64
 case $verb in
 create)
     case ${3:-win64} in
     win64) ;;
-    win32) export WINEARCH=win32 ;;
+    win32) export WINEARCH=win32 wine=wine ;;
     *) echo "usage: $0 create DIR [win32]" >&2; exit 2 ;;
     esac
     [ -d "$WINEPREFIX" ] && { wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; }
@@ -17,13 +20,16 @@ create)
     # tests; destroy ends it.
     mkdir -p "$WINEPREFIX"
     wineserver -p </dev/null >/dev/null 2>&1
-    wineboot -i >/dev/null 2>&1
+    if ! $wine wineboot -i >/dev/null 2>&1; then
+        echo "$0: Wine could not make a prefix in $WINEPREFIX ($(command -v $wine) wineboot -i failed)" >&2
+        exit 1
+    fi
     # Unmanaged windows make a message box appear in a fraction of a second.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    $wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     # A crash ends the process with its exception code instead of waiting in winedbg.
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'no-debugger.exe' /f >/dev/null 2>&1
+    $wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'no-debugger.exe' /f >/dev/null 2>&1
     [ "${WINEARCH:-}" = win32 ] ||
-        wine reg add 'HKLM\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'no-debugger.exe' /f >/dev/null 2>&1
+        $wine reg add 'HKLM\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'no-debugger.exe' /f >/dev/null 2>&1
     ;;
 destroy)
     wineserver -k 2>/dev/null || true

@@ -13,6 +13,7 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all
 # Wine's null graphics driver: no measured run opens a window, and an X
 # server's own load stays out of the times.
 unset DISPLAY
+PATH=$PWD/cmake/wine-bin:$PATH
 trap 'cmake/wine-prefix.sh destroy "$WINEPREFIX"; rm -rf "$work"' EXIT
 
 for arch in x64 x86; do
@@ -23,7 +24,13 @@ for arch in x64 x86; do
     cmake --build "$work/bench-$arch" -j"$(nproc)" >/dev/null
 done
 dist=$work/dist b64=$work/bench-x64 b32=$work/bench-x86
-echo "$(date -u +%Y-%m-%d), $(wine --version), $(nproc) cores"
+echo "$(date -u +%Y-%m-%d), $(wine64 --version), $(nproc) cores"
+# 32-bit programs run under qemu where the machine cannot run them itself:
+# their times then hold the emulator's start-up.
+if [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386; then
+    echo "32-bit programs run under CPU emulation ($(sed -n 's/^interpreter //p' /proc/sys/fs/binfmt_misc/qemu-i386)):"
+    echo "compare 32-bit times only with the 32-bit floors of this run"
+fi
 
 echo
 echo "== size (bytes); the floors have the manifest but no version resource"
@@ -40,7 +47,7 @@ done
 cmake/wine-prefix.sh create "$WINEPREFIX"
 win() { echo "Z:${1//\//\\}"; }
 # launch OUT (exe, command line)...: every program once per round, in turn.
-launch() { wine "$b64/time_runs.exe" "$rounds" "$settle" "${@:2}" | tr -d '\r' > "$work/$1"; }
+launch() { wine64 "$b64/time_runs.exe" "$rounds" "$settle" "${@:2}" | tr -d '\r' > "$work/$1"; }
 ms() { awk -v k="$2" '$1 == "time" && $2 == k {printf "%.2f [%.2f-%.2f]", $3, $4, $5}' "$work/$1"; }
 ratio() { awk -v k="$2" -v j="$3" '$1 == "ratio" && $2 == k && $3 == j {printf "%.2f [%.2f-%.2f]", $4, $5, $6}' "$work/$1"; }
 row() { printf '%-34s %-22s %-19s %s\n' "$1" "$(ms "$2" "$3")" "${4:+$(ratio "$2" "$3" "$4")}" "${5:+$(ratio "$2" "$3" "$5")}"; }
@@ -69,7 +76,7 @@ printf '%-34s %-22s %s\n' "halfkey x reg add /reg:32" "" "$(ratio x86 3 2)"
 
 echo
 echo "== kbreg uninstall (x64) against the preload list length, match last"
-layout=$(wine reg query 'HKCU\Software\Tevra\Bench' /v HKLID | tr -d '\r' | awk '/HKLID/ {print $3}')
+layout=$(wine64 reg query 'HKCU\Software\Tevra\Bench' /v HKLID | tr -d '\r' | awk '/HKLID/ {print $3}')
 for count in 10 1000 10000; do
     {
         echo 'Windows Registry Editor Version 5.00'
@@ -78,7 +85,7 @@ for count in 10 1000 10000; do
         for ((i = 1; i < count; i++)); do echo "\"$i\"=\"00000804\""; done
         echo "\"$count\"=\"${layout^^}\""
     } > "$work/preload.reg"
-    wine regedit /S "$(win "$work/preload.reg")"
+    wine64 regedit /S "$(win "$work/preload.reg")"
     # The warm-up run removes the match; the counted ones read every entry.
     launch walk "$(win "$b64/empty.exe")" empty "$(win "$b64/imports_kbreg.exe")" imports \
         "$kb64" "kbreg uninstall bench.ime Bench Bench HKLID"

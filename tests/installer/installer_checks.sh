@@ -4,9 +4,12 @@
 # Ime,InstallDir,<install folder>.
 
 source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
+PATH="$(dirname "${BASH_SOURCE[0]}")/../../cmake/wine-bin:$PATH"
+# Wine's own tools run on the 64-bit loader alone, but in a 32-bit prefix.
+wine=${wine:-wine64}
 
-query() { { wine reg query "$@" 2>/dev/null || true; } | tr -d '\r'; }
-missing() { ! wine reg query "$@" >/dev/null 2>&1; }
+query() { { $wine reg query "$@" 2>/dev/null || true; } | tr -d '\r'; }
+missing() { ! $wine reg query "$@" >/dev/null 2>&1; }
 value() {  # value KEY NAME [/reg:32|/reg:64]: the data, blanks and all
     query "$1" /v "$2" "${@:3}" | sed -n "s/^    $2    REG_[A-Z_]*    //p"
 }
@@ -19,7 +22,7 @@ preload='HKCU\Keyboard Layout\Preload'
 layout_text() {
     local file=$WORK/layout.reg
     rm -f "$file"
-    wine reg export "$layouts\\$1" "$(windows_path "$file")" /y >/dev/null 2>&1 || return 0
+    $wine reg export "$layouts\\$1" "$(windows_path "$file")" /y >/dev/null 2>&1 || return 0
     iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | sed -n 's/^"Layout Text"="\(.*\)"$/\1/p'
 }
 
@@ -40,9 +43,9 @@ check_installed() {
 # Wine rewrites entry 1 whenever a program that uses the window system starts:
 # seed from 2 up, with our layout between two others.
 seed_preload() {
-    wine reg add "$preload" /v 2 /d 00000804 /f >/dev/null 2>&1
-    wine reg add "$preload" /v 3 /d "${layout^^}" /f >/dev/null 2>&1
-    wine reg add "$preload" /v 4 /d 00000411 /f >/dev/null 2>&1
+    $wine reg add "$preload" /v 2 /d 00000804 /f >/dev/null 2>&1
+    $wine reg add "$preload" /v 3 /d "${layout^^}" /f >/dev/null 2>&1
+    $wine reg add "$preload" /v 4 /d 00000411 /f >/dev/null 2>&1
 }
 
 # check_uninstalled VIEW: after the uninstall, with the preload list seeded.

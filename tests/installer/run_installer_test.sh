@@ -11,8 +11,8 @@ trap '"$source_dir/cmake/wine-prefix.sh" destroy "$prefix"' EXIT
 
 export WINEPREFIX=$prefix WORK=$work
 source "$source_dir/tests/installer/installer_checks.sh"
-# wine may return before the NSIS programs and the tools they start have
-# ended: wait until none of them runs any more.
+# The NSIS programs are 32-bit. wine may return before they and the tools
+# they start have ended: wait until none of them runs any more.
 settle() {
     local i
     for i in $(seq 300); do
@@ -51,8 +51,8 @@ echo "== install (silent) with every IME layout slot taken"
     printf 'Windows Registry Editor Version 5.00\r\n\r\n'
     for ((n = 0xe002; n <= 0xefff; n++)); do printf '[%s\\%x0409]\r\n' "${layouts/HKLM/HKEY_LOCAL_MACHINE}" $n; done
 } > "$work/slots.reg"
-wine regedit /S "$(windows_path "$work/slots.reg")"
-wine reg delete 'HKLM\Software\Tevra\Ime' /v InstallDir /reg:32 /f >/dev/null 2>&1
+wine64 regedit /S "$(windows_path "$work/slots.reg")"
+wine64 reg delete 'HKLM\Software\Tevra\Ime' /v InstallDir /reg:32 /f >/dev/null 2>&1
 code=0
 wine "$work/tevra-ime-setup.exe" /S || code=$?
 settle

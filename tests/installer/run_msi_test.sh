@@ -9,6 +9,8 @@ prefix=$work/prefix msi=$work/tevra-ime-$arch.msi
 export WINEDEBUG=-all WINEPREFIX=$prefix WORK=$work
 rm -rf "$work" && mkdir -p "$work"
 trap '"$source_dir/cmake/wine-prefix.sh" destroy "$prefix"' EXIT
+wine=wine64
+[ "$prefix_arch" = win32 ] && wine=wine
 source "$source_dir/tests/installer/installer_checks.sh"
 
 "$source_dir/examples/msi/build-msi.sh" "$arch" "$dist" "$msi"
@@ -41,12 +43,12 @@ echo "== install (msiexec /i /qn)"
 # test's user, so the per-user record and the preload list checked are that
 # user's (on Windows, with Impersonate="no", the system account's).
 check "msiexec /i exits with 0" \
-    wine msiexec /i "$(windows_path "$msi")" /qn /l*v "$(windows_path "$work/install.log")"
+    $wine msiexec /i "$(windows_path "$msi")" /qn /l*v "$(windows_path "$work/install.log")"
 check_installed "$view" "$install_dir" ${one_view:-}
 
 echo "== remove (msiexec /x /qn)"
 seed_preload
 check "msiexec /x exits with 0" \
-    wine msiexec /x "$(windows_path "$msi")" /qn /l*v "$(windows_path "$work/remove.log")"
+    $wine msiexec /x "$(windows_path "$msi")" /qn /l*v "$(windows_path "$work/remove.log")"
 check_uninstalled "$view"
 finish

@@ -47,8 +47,9 @@ check "one flipped byte in the code fails verification" \
 
 echo "== signed kbreg under Wine"
 "$source_dir/cmake/wine-prefix.sh" create "$work/prefix"
-WINEPREFIX=$work/prefix wine "$work/signed/x64/kbreg.exe" install tevra.ime Name Sec HKLID || true
-record=$(WINEPREFIX=$work/prefix wine reg query 'HKCU\Software\Tevra\Sec' /v HKLID 2>/dev/null |
+PATH="$source_dir/cmake/wine-bin:$PATH"
+WINEPREFIX=$work/prefix wine64 "$work/signed/x64/kbreg.exe" install tevra.ime Name Sec HKLID || true
+record=$(WINEPREFIX=$work/prefix wine64 reg query 'HKCU\Software\Tevra\Sec' /v HKLID 2>/dev/null |
          tr -d '\r' | awk '$1 == "HKLID" {print $3}')
 check "install records a layout handle (${record:-none})" test -n "$record" -a "$record" != 0
 
