@@ -114,7 +114,7 @@ tree_packages="wine wine64 wine32:i386"
 [ "$(cat "$tree/.kbreg-packages" 2>/dev/null)" = "$tree_packages" ] && exit 0
 in_tree() {
     $SUDO unshare -m --propagation private sh -c 'root=$1; shift
-        mount --bind /proc "$root/proc" && mount --bind /dev "$root/dev" && exec chroot "$root" "$@"' \
+        mount --bind /proc "$root/proc" && mount --rbind /dev "$root/dev" && exec chroot "$root" "$@"' \
         sh "$tree" env DEBIAN_FRONTEND=noninteractive "$@"
 }
 if [ ! -x "$tree/usr/bin/apt-get" ]; then
