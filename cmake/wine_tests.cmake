@@ -1,9 +1,10 @@
 # Every test of this build tree runs in one throwaway Wine prefix of its own,
-# made by the setup fixture and removed by the cleanup fixture.
+# made by the setup fixture (with the IME file in its system folders) and
+# removed by the cleanup fixture.
 set(TEST_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 
 add_test(NAME wine_prefix_create_${TARGET_ARCH}
-         COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-prefix.sh create ${TEST_WINEPREFIX})
+         COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-prefix.sh create ${TEST_WINEPREFIX} win64 ${DIST_ROOT}/ime)
 add_test(NAME wine_prefix_destroy_${TARGET_ARCH}
          COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-prefix.sh destroy ${TEST_WINEPREFIX})
 set_tests_properties(wine_prefix_create_${TARGET_ARCH} PROPERTIES FIXTURES_SETUP wine_${TARGET_ARCH})

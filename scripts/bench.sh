@@ -44,7 +44,7 @@ for row in "x64/kbreg.exe $b64/imports_kbreg" "x86/kbreg.exe $b32/imports_kbreg"
         "$(bc -l <<<"$size / $empty")" "$imports" "$(bc -l <<<"$size / $imports")"
 done
 
-cmake/wine-prefix.sh create "$WINEPREFIX"
+cmake/wine-prefix.sh create "$WINEPREFIX" win64 "$work/dist/ime"
 win() { echo "Z:${1//\//\\}"; }
 # launch OUT (exe, command line)...: every program once per round, in turn.
 launch() { wine64 "$b64/time_runs.exe" "$rounds" "$settle" "${@:2}" | tr -d '\r' > "$work/$1"; }
@@ -55,10 +55,10 @@ kb64=$(win "$dist/x64/kbreg.exe") half=$(win "$dist/x86/halfkey.exe")
 reg32=$(win "$WINEPREFIX/drive_c/windows/syswow64/reg.exe")
 
 launch x64 "$(win "$b64/empty.exe")" empty "$(win "$b64/imports_kbreg.exe")" imports \
-    "$kb64" "kbreg install bench.ime Bench Bench HKLID" "$kb64" "kbreg uninstall bench.ime Bench Bench HKLID"
+    "$kb64" "kbreg install tevra.ime Bench Bench HKLID" "$kb64" "kbreg uninstall tevra.ime Bench Bench HKLID"
 launch x86 "$(win "$b32/empty.exe")" empty "$(win "$b32/imports_halfkey.exe")" imports \
-    "$reg32" 'reg add HKLM\Software\Tevra\Bench /v Value /d C:\Tevra\bench.ime /f /reg:32' \
-    "$half" "halfkey Bench,Value,C:\\Tevra\\bench.ime"
+    "$reg32" 'reg add HKLM\Software\Tevra\Bench /v Value /d C:\Tevra\tevra.ime /f /reg:32' \
+    "$half" "halfkey Bench,Value,C:\\Tevra\\tevra.ime"
 
 echo
 echo "== wall time under Wine, $rounds rounds taking turns, median [interquartile range]"
@@ -88,6 +88,6 @@ for count in 10 1000 10000; do
     wine64 regedit /S "$(win "$work/preload.reg")"
     # The warm-up run removes the match; the counted ones read every entry.
     launch walk "$(win "$b64/empty.exe")" empty "$(win "$b64/imports_kbreg.exe")" imports \
-        "$kb64" "kbreg uninstall bench.ime Bench Bench HKLID"
+        "$kb64" "kbreg uninstall tevra.ime Bench Bench HKLID"
     row "$count entries" walk 2 0 1
 done

@@ -61,6 +61,25 @@ TEST_F(Kbreg, InstallRecordsTheLayoutUnderBothRootsInItsOwnView)
     EXPECT_TRUE(HasLayoutKey(text));
 }
 
+TEST_F(Kbreg, OnlyAnImeFileInTheSystemFolderIsRegistered)
+{
+    // The test prefix holds tevra.ime in the system folder of each bitness.
+    ASSERT_EQ(Kb(Args(L"install")), 0u);
+    std::wstring layout = Recorded(HKEY_CURRENT_USER);
+    auto file = ReadValue(HKEY_LOCAL_MACHINE, LayoutPath(layout), L"Ime File");
+    ASSERT_TRUE(file.has_value()) << "layout " << testing::PrintToString(layout);
+    EXPECT_EQ(UpperCase(file->Text()), L"TEVRA.IME") << "Wine 10 stores the name upper-cased";
+    RemoveLayout(layout);
+    Clean();
+    ASSERT_EQ(Kb(L"install missing.ime N " + section + L" HKLID"), 0u);
+    if (ImmReadsImeFiles()) {
+        EXPECT_EQ(Recorded(HKEY_CURRENT_USER), L"0");
+    } else {
+        // Wine 8 registers any name without opening the file: accepted there only.
+        EXPECT_NE(Recorded(HKEY_CURRENT_USER), L"0");
+    }
+}
+
 TEST_F(Kbreg, InstallThenUninstallRemovesLayoutAndPreloadEntryKeepingTheRest)
 {
     ASSERT_EQ(Kb(Args(L"install")), 0u);

@@ -1,5 +1,7 @@
 #include "registry_helpers.h"
 
+#include <cstdlib>
+
 const wchar_t LAYOUTS_KEY[] = L"System\\CurrentControlSet\\Control\\Keyboard Layouts";
 const wchar_t PRELOAD_KEY[] = L"Keyboard Layout\\Preload";
 
@@ -117,6 +119,13 @@ void RemoveLayout(const std::wstring &layout)
 {
     if (!layout.empty() && layout != L"0")
         DeleteTree(HKEY_LOCAL_MACHINE, LayoutPath(layout));
+}
+
+bool ImmReadsImeFiles()
+{
+    auto version = reinterpret_cast<const char *(*)()>(reinterpret_cast<void *>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
+    return !version || atoi(version()) >= 9;
 }
 
 std::wstring UpperCase(std::wstring text)

@@ -42,6 +42,9 @@ std::wstring LayoutPath(const std::wstring &layout);
 // Removes a layout key an install made ("" and "0" name none): Wine hands
 // out a limited number of IME layout slots per prefix.
 void RemoveLayout(const std::wstring &layout);
+// Whether this Windows reads the IME file before it registers a layout, as
+// Windows and Wine 10 do; Wine 8's imm32 never opens the file.
+bool ImmReadsImeFiles();
 // a-z upper-cased, as uninstall compares preload entries.
 std::wstring UpperCase(std::wstring text);
 
