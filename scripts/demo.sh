@@ -52,6 +52,12 @@ run() {  # run wine|wine64 PROGRAM ARGS...
 }
 winpath() { echo "Z:${1//\//\\}"; }
 
+# Windows registers an IME file only from the system folder of its bitness,
+# as the product's installer puts it there.
+echo
+echo "== copying the placeholder tevra.ime into system32 (64-bit) and syswow64 (32-bit)"
+cp "$dist/ime/x64/tevra.ime" "$WINEPREFIX/drive_c/windows/system32/"
+cp "$dist/ime/x86/tevra.ime" "$WINEPREFIX/drive_c/windows/syswow64/"
 run wine64 "$(winpath "$dist/x64/kbreg.exe")" install tevra.ime 中文输入法 Demo HKLID
 layout=$(wine64 reg query 'HKCU\Software\Tevra\Demo' /v HKLID | tr -d '\r' | awk '/HKLID/ {print $3}')
 echo
