@@ -1,10 +1,11 @@
 ; Sample installer for the Tevra IME showing how to drive kbreg and halfkey.
-;   makensis -DDIST_DIR=<folder with x64/ and x86/> -DOUT_FILE=<setup.exe> tevra-ime.nsi
+;   makensis -DDIST_DIR=<folder with x64/, x86/ and ime/> -DOUT_FILE=<setup.exe> tevra-ime.nsi
 ;
-; No real IME file ships with this sample: tevra.ime is a stand-in name. Wine's
-; layout registration does not read the file; on Windows the installer would
-; carry the product's real IME file, copy it into the system folder of the
-; IME's bitness, and pass kbreg the file name the system knows it by.
+; The IME file here is the project's placeholder (dist/ime/<arch>/tevra.ime,
+; registrable but never a working input method): a product ships its own under
+; its own name. Windows registers an IME file only from the system folder of
+; its bitness and reads its version resource first, so the file goes there
+; before kbreg runs, and kbreg gets its bare file name.
 
 Unicode true
 !include LogicLib.nsh
@@ -52,6 +53,32 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; The IME file of each bitness into that bitness's system folder: System32
+; for the 64-bit file, SysWOW64 for the 32-bit one (System32 on 32-bit
+; Windows). The trap: NSIS is a 32-bit program, so $SYSDIR is redirected to
+; SysWOW64 until the redirection is switched off.
+!macro PutImeFiles
+  ${If} ${RunningX64}
+    ${DisableX64FSRedirection}
+    SetOutPath "$SYSDIR"
+    File "${DIST_DIR}/ime/x64/${IME_FILE}"
+    ${EnableX64FSRedirection}
+  ${EndIf}
+  SetOutPath "$SYSDIR"
+  File "${DIST_DIR}/ime/x86/${IME_FILE}"
+  SetOutPath "$INSTDIR"
+!macroend
+!macro RemoveImeFiles
+  ; A program still using the input method keeps the file open: then it goes
+  ; at the next restart.
+  ${If} ${RunningX64}
+    ${DisableX64FSRedirection}
+    Delete /REBOOTOK "$SYSDIR\${IME_FILE}"
+    ${EnableX64FSRedirection}
+  ${EndIf}
+  Delete /REBOOTOK "$SYSDIR\${IME_FILE}"
+!macroend
+
 !macro RunTool CommandLine
   StrCpy $2 '${CommandLine}'
   ClearErrors
@@ -72,6 +99,12 @@ Section "Install"
   File "/oname=kbreg32.exe" "${DIST_DIR}/x86/kbreg.exe"
   File "${DIST_DIR}/x86/halfkey.exe"
   WriteUninstaller "$INSTDIR\uninstall.exe"
+  !insertmacro PutImeFiles
+
+  ; halfkey first: whatever aborts the install from here on must find no
+  ; layout registered, or must remove it.
+  ; halfkey passes over a quoted path as a whole; its fields may hold blanks.
+  !insertmacro RunTool '"$INSTDIR\halfkey.exe" ${SECTION},InstallDir,$INSTDIR'
 
   ; Exit code 0 proves nothing: kbreg skips a refused registration silently
   ; and then records "0". The per-user record tells whether it worked; an
@@ -82,16 +115,20 @@ Section "Install"
   ReadRegStr $0 HKCU "Software\Tevra\${SECTION}" "${VALUE_NAME}"
   ${If} $0 == ""
   ${OrIf} $0 == "0"
+    ; A layout may be registered all the same (only the per-user write was
+    ; refused): kbreg uninstall then finds the machine-wide record.
+    ExecWait '"$Kbreg" uninstall ${IME_FILE} ${IME_NAME} ${SECTION} ${VALUE_NAME}'
+    !insertmacro RemoveImeFiles
     MessageBox MB_ICONSTOP "The Tevra IME could not be registered as a keyboard layout." /SD IDOK
     Abort
   ${EndIf}
-  ; halfkey passes over a quoted path as a whole; its fields may hold blanks.
-  !insertmacro RunTool '"$INSTDIR\halfkey.exe" ${SECTION},InstallDir,$INSTDIR'
 SectionEnd
 
 Section "Uninstall"
   !insertmacro FindKbreg
   !insertmacro RunTool '"$Kbreg" uninstall ${IME_FILE} ${IME_NAME} ${SECTION} ${VALUE_NAME}'
+  ; The IME file only after its layout is gone.
+  !insertmacro RemoveImeFiles
   Delete "$INSTDIR\kbreg64.exe"
   Delete "$INSTDIR\kbreg32.exe"
   Delete "$INSTDIR\halfkey.exe"

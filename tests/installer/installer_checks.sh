@@ -19,11 +19,11 @@ layouts='HKLM\System\CurrentControlSet\Control\Keyboard Layouts'
 preload='HKCU\Keyboard Layout\Preload'
 # `reg query` prints text outside the console's code page as '?'; an export
 # is UTF-16 and exact.
-layout_text() {
+layout_value() {  # layout_value LAYOUT NAME
     local file=$WORK/layout.reg
     rm -f "$file"
     $wine reg export "$layouts\\$1" "$(windows_path "$file")" /y >/dev/null 2>&1 || return 0
-    iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | sed -n 's/^"Layout Text"="\(.*\)"$/\1/p'
+    iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | sed -n "s/^\"$2\"=\"\\(.*\\)\"\$/\\1/p"
 }
 
 # check_installed VIEW INSTALL_DIR [one-view]: after an install by a kbreg
@@ -34,7 +34,9 @@ check_installed() {
     echo "recorded layout handle text: ${layout:-none}"
     check "per-user record is a layout handle" test -n "$layout" -a "$layout" != 0
     check "machine-wide record, $1-bit view" test "$(value 'HKLM\Software\Tevra\Ime' HKLID "/reg:$1")" = "$layout"
-    check "layout key with display name 中文输入法" test "$(layout_text "$layout")" = 中文输入法
+    check "layout key with display name 中文输入法" test "$(layout_value "$layout" 'Layout Text')" = 中文输入法
+    # Wine 10 stores the file name upper-cased, Wine 8 as given.
+    check "layout key names tevra.ime" test "$(layout_value "$layout" 'Ime File' | tr a-z A-Z)" = TEVRA.IME
     check "halfkey value in the 32-bit view" test "$(value 'HKLM\Software\Tevra\Ime' InstallDir /reg:32)" = "$2"
     [ "${3:-}" = one-view ] ||
         check "halfkey value not in the 64-bit view" missing 'HKLM\Software\Tevra\Ime' /v InstallDir /reg:64
