@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds the sample MSI package for ARCH, checks its tables, then installs and
 # removes it silently with Wine's msiexec in a fresh prefix (64-bit, or 32-bit
-# with win32) and checks the registry after each.
+# with win32) and checks the registry and the files after each; each of the
+# two is run first with a failure forced after kbreg, to check the rollback.
 #   run_msi_test.sh SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 [win32]
 set -euo pipefail
 source_dir=$1 dist=$2 work=$3 arch=$4 prefix_arch=${5:-win64}
@@ -27,6 +28,32 @@ check "kbreg uninstall after InstallInitialize, before RemoveFiles" \
 # (2048). Wine runs every action as the same user, so only the table shows it.
 check "the three actions are deferred and not impersonated" \
     test "$(table CustomAction | awk -F'\t' '$2 == 3090' | wc -l)" = 3
+target() { column CustomAction "$1" 4; }
+condition() { column InstallExecuteSequence "$1" 2; }
+next_action() {  # the action that follows $1 in the sequence
+    table InstallExecuteSequence | tail -n +4 | sort -t$'\t' -k3n |
+        awk -F'\t' -v a="$1" 'found {print $1; exit} $1 == a {found = 1}'
+}
+# check_rollback ACTION UNDOES OPPOSITE: ACTION undoes UNDOES with OPPOSITE's
+# command line, under UNDOES' condition, and comes just before it.
+check_rollback() {
+    # 3394: a Binary-table program (2), exit code ignored (64), rollback (256),
+    # deferred (1024), not impersonated (2048).
+    check "$1 has type 3394" test "$(column CustomAction "$1" 2)" = 3394
+    check "$1 comes just before $2" test "$(next_action "$1")" = "$2"
+    check "$1 runs $3's command line" test "$(target "$1")" = "$(target "$3")"
+    check "$1 has $2's condition" test "$(condition "$1")" = "$(condition "$2")"
+}
+check_rollback KbregInstallRollback KbregInstall KbregUninstall
+check_rollback KbregUninstallRollback KbregUninstall KbregInstall
+check "the rollback actions run this package's kbreg" \
+    sh -c 'msiinfo extract "$1" Binary.KbregBin | cmp - "$2"' - "$msi" "$dist/$arch/kbreg.exe"
+# 1042: an installed file's program (18), deferred (1024), impersonated.
+check "the user's uninstall is deferred and impersonated" test "$(column CustomAction KbregUninstallUser 2)" = 1042
+check "the user's uninstall runs kbreg uninstall when removing" \
+    test "$(target KbregUninstallUser)" = "$(target KbregUninstall)" -a "$(condition KbregUninstallUser)" = 'REMOVE="ALL"'
+check "the user's uninstall comes before the system account's" \
+    test "$(sequence InstallInitialize)" -lt "$(sequence KbregUninstallUser)" -a "$(sequence KbregUninstallUser)" -lt "$(sequence KbregUninstall)"
 check "IMENAME holds 中文输入法" test "$(column Property IMENAME 2)" = 中文输入法
 
 if [ "$arch" = x64 ]; then
@@ -38,6 +65,32 @@ else
 fi
 "$source_dir/cmake/wine-prefix.sh" create "$prefix" "$prefix_arch"
 
+program_dir=${install_dir:3} system=$prefix/drive_c/windows/system32
+program_dir=$prefix/drive_c/${program_dir//\\//}
+[ "$arch" = x86 ] && [ "$prefix_arch" = win64 ] && system=$prefix/drive_c/windows/syswow64
+installed_files() { ls "$program_dir/kbreg.exe" "$program_dir/halfkey.exe" "$system/tevra.ime" 2>/dev/null | wc -l; }
+ime_file_put() { cmp "$dist/ime/$arch/tevra.ime" "$system/tevra.ime"; }
+# add_failure MSI SEQUENCE CONDITION: a deferred action there that fails. Not a
+# program that does not exist: Wine's msiexec counts one it cannot start as a
+# success.
+add_failure() {
+    msibuild "$1" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('FailHere', 1058, 'TARGETDIR', 'cmd.exe /c exit 3')"
+    msibuild "$1" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('FailHere', '$3', $2)"
+}
+msiexec_fails() {  # msiexec_fails ARGUMENTS...: Wine's exits with 1627 (the shell sees 91), Windows' with 1603
+    ! $wine msiexec "$@" /qn
+}
+
+echo "== install failing after kbreg install (msiexec /i /qn)"
+cp "$msi" "$work/failing.msi"
+add_failure "$work/failing.msi" "$(( $(sequence KbregInstall) + 10 ))" 'NOT Installed'
+check "msiexec /i fails" msiexec_fails /i "$(windows_path "$work/failing.msi")" /l*v "$(windows_path "$work/failed-install.log")"
+# The records stay, as after kbreg uninstall.
+layout=$(value 'HKCU\Software\Tevra\Ime' HKLID)
+check "kbreg install recorded a layout" test -n "$layout" -a "$layout" != 0
+check "the rollback removed that layout key" missing "$layouts\\$layout"
+check "no installed file left" test "$(installed_files)" = 0
+
 echo "== install (msiexec /i /qn)"
 # msiexec returns after the deferred actions have run. Wine runs them as the
 # test's user, so the per-user record and the preload list checked are that
@@ -45,10 +98,28 @@ echo "== install (msiexec /i /qn)"
 check "msiexec /i exits with 0" \
     $wine msiexec /i "$(windows_path "$msi")" /qn /l*v "$(windows_path "$work/install.log")"
 check_installed "$view" "$install_dir" ${one_view:-}
+check "tevra.ime for $arch in ${system##*/}" ime_file_put
+
+echo "== removal failing after kbreg uninstall (msiexec /x /qn)"
+# msiexec removes a product with the copy of the package it keeps (a changed
+# package given to /x was not read): the failure goes into that copy, which
+# is put back afterwards.
+cached=$(value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\UserData' LocalPackage /s)
+cached=$prefix/drive_c/${cached:3} && cached=${cached//\\//}
+cp "$cached" "$work/cached.msi"
+add_failure "$cached" "$(( ($(sequence KbregUninstall) + $(sequence RemoveFiles)) / 2 ))" 'REMOVE="ALL"'
+check "msiexec /x fails" msiexec_fails /x "$(windows_path "$msi")" /l*v "$(windows_path "$work/failed-remove.log")"
+cp "$work/cached.msi" "$cached"
+# The rollback registered the layout again. Wine 8 makes a new key on each
+# registration (the first free e00N0409), so the record may now name another
+# key than the install's: check_installed reads it back.
+check_installed "$view" "$install_dir" ${one_view:-}
+check "installed files left in place" test "$(installed_files)" = 3
 
 echo "== remove (msiexec /x /qn)"
 seed_preload
 check "msiexec /x exits with 0" \
     $wine msiexec /x "$(windows_path "$msi")" /qn /l*v "$(windows_path "$work/remove.log")"
 check_uninstalled "$view"
+check "installed files removed" test "$(installed_files)" = 0
 finish
