@@ -14,6 +14,7 @@ value() {  # value KEY NAME [/reg:32|/reg:64]: the data, blanks and all
     query "$1" /v "$2" "${@:3}" | sed -n "s/^    $2    REG_[A-Z_]*    //p"
 }
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+unix_path() { local path=${1:3}; printf '%s/drive_c/%s' "$WINEPREFIX" "${path//\\//}"; }  # C:\... in the prefix
 
 layouts='HKLM\System\CurrentControlSet\Control\Keyboard Layouts'
 preload='HKCU\Keyboard Layout\Preload'

@@ -65,8 +65,7 @@ else
 fi
 "$source_dir/cmake/wine-prefix.sh" create "$prefix" "$prefix_arch"
 
-program_dir=${install_dir:3} system=$prefix/drive_c/windows/system32
-program_dir=$prefix/drive_c/${program_dir//\\//}
+program_dir=$(unix_path "$install_dir") system=$prefix/drive_c/windows/system32
 [ "$arch" = x86 ] && [ "$prefix_arch" = win64 ] && system=$prefix/drive_c/windows/syswow64
 installed_files() { ls "$program_dir/kbreg.exe" "$program_dir/halfkey.exe" "$system/tevra.ime" 2>/dev/null | wc -l; }
 ime_file_put() { cmp "$dist/ime/$arch/tevra.ime" "$system/tevra.ime"; }
@@ -104,8 +103,7 @@ echo "== removal failing after kbreg uninstall (msiexec /x /qn)"
 # msiexec removes a product with the copy of the package it keeps (a changed
 # package given to /x was not read): the failure goes into that copy, which
 # is put back afterwards.
-cached=$(value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\UserData' LocalPackage /s)
-cached=$prefix/drive_c/${cached:3} && cached=${cached//\\//}
+cached=$(unix_path "$(value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\UserData' LocalPackage /s)")
 cp "$cached" "$work/cached.msi"
 add_failure "$cached" "$(( ($(sequence KbregUninstall) + $(sequence RemoveFiles)) / 2 ))" 'REMOVE="ALL"'
 check "msiexec /x fails" msiexec_fails /x "$(windows_path "$msi")" /l*v "$(windows_path "$work/failed-remove.log")"
