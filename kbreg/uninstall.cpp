@@ -7,11 +7,13 @@
 
 static const WCHAR LAYOUTS_PATH[100] = L"System\\CurrentControlSet\\Control\\Keyboard Layouts\\";
 static const WCHAR PRELOAD_PATH[100] = L"keyboard layout\\preload";
+static const WCHAR IME_FILE_VALUE[] = L"Ime File";
 
 enum {
     RECORD_READ_BYTES = 100,
     WORK_CAPACITY = 260,
     PRELOAD_READ_BYTES = 260,
+    IME_FILE_READ_BYTES = (WORK_CAPACITY - 1) * sizeof(WCHAR),
     LAST_PRELOAD_NUMBER = 0xFFFF
 };
 
@@ -99,19 +101,63 @@ static void RemovePreloadEntry(const WCHAR *layoutText)
     RegCloseKey(preload);
 }
 
-/* RemoveLayoutKey: delete the system's keyboard-layout sub-key for layoutText */
-static void RemoveLayoutKey(const WCHAR *layoutText)
+/* FileNamePart: the last component of a path, after any folder or drive */
+static const WCHAR *FileNamePart(const WCHAR *path)
 {
-    HKEY layouts;
+    const WCHAR *name = path;
 
-    if (RegOpenKeyW(HKEY_LOCAL_MACHINE, LAYOUTS_PATH, &layouts) != ERROR_SUCCESS)
-        return;
-    RegDeleteKeyW(layouts, layoutText);
+    for (; *path; ++path)
+        if (*path == L'\\' || *path == L'/' || *path == L':')
+            name = path + 1;
+    return name;
+}
+
+enum LayoutOwner { LAYOUT_OURS, LAYOUT_GONE, LAYOUT_OTHER };
+
+/* FindLayoutOwner: whether the layout key names imeFile as its IME file */
+static LayoutOwner FindLayoutOwner(HKEY layouts, const WCHAR *layoutText, const WCHAR *imeFile)
+{
+    WCHAR named[WORK_CAPACITY];
+    DWORD type, size = IME_FILE_READ_BYTES;
+    HKEY layout;
+    LONG status;
+
+    status = RegOpenKeyW(layouts, layoutText, &layout);
+    if (status != ERROR_SUCCESS)
+        return status == ERROR_FILE_NOT_FOUND ? LAYOUT_GONE : LAYOUT_OTHER;
+    status = RegQueryValueExW(layout, IME_FILE_VALUE, NULL, &type, (BYTE *)named, &size);
+    RegCloseKey(layout);
+    // No name, or one that cannot be read, is no proof the layout is ours.
+    if (status != ERROR_SUCCESS || type != REG_SZ)
+        return LAYOUT_OTHER;
+    named[size / sizeof(WCHAR)] = 0;
+    // The system stores the name as given or upper-cased, with or without the
+    // path it was given: the file names alone, compared as the file system does.
+    if (CompareStringOrdinal(FileNamePart(named), -1, FileNamePart(imeFile), -1, TRUE) != CSTR_EQUAL)
+        return LAYOUT_OTHER;
+    return LAYOUT_OURS;
+}
+
+/* RemoveLayoutKey: delete layoutText's keyboard-layout key if it is imeFile's */
+static LayoutOwner RemoveLayoutKey(const WCHAR *layoutText, const WCHAR *imeFile)
+{
+    LayoutOwner owner;
+    HKEY layouts;
+    LONG status;
+
+    status = RegOpenKeyW(HKEY_LOCAL_MACHINE, LAYOUTS_PATH, &layouts);
+    if (status != ERROR_SUCCESS)
+        return status == ERROR_FILE_NOT_FOUND ? LAYOUT_GONE : LAYOUT_OTHER;
+    owner = FindLayoutOwner(layouts, layoutText, imeFile);
+    if (owner == LAYOUT_OURS)
+        RegDeleteKeyW(layouts, layoutText);
     RegCloseKey(layouts);
+    return owner;
 }
 
 /* UninstallLayout: remove the recorded layout; the records themselves stay */
-void UninstallLayout(const WCHAR *, const WCHAR *, const WCHAR *section, const WCHAR *valueName)
+void UninstallLayout(const WCHAR *imeFile, const WCHAR *, const WCHAR *section,
+                     const WCHAR *valueName)
 {
     WCHAR recorded[LAYOUT_TEXT_CAPACITY];
     WCHAR upper[WORK_CAPACITY];
@@ -123,6 +169,10 @@ void UninstallLayout(const WCHAR *, const WCHAR *, const WCHAR *section, const W
         return;
     wcscpy(upper, recorded);
     UpperCaseAscii(upper);
-    RemoveLayoutKey(upper);
-    RemovePreloadEntry(upper);
+    // A record may name another product's layout: tampered with, or stale
+    // after the system gave the freed slot to the next IME installed. Only a
+    // layout of our IME file is removed, and a preload entry only for a layout
+    // that was ours or is gone (an entry for a missing layout is dangling).
+    if (RemoveLayoutKey(upper, imeFile) != LAYOUT_OTHER)
+        RemovePreloadEntry(upper);
 }

@@ -16,16 +16,16 @@ protected:
         path = ProductPath(L"Sec");
     }
     void Record(HKEY root, const std::wstring &text) { SetString(root, path, L"HKLID", text); }
-    void AddLayout(const std::wstring &name)
+    void AddLayout(const std::wstring &name, const std::wstring &imeFile = L"a.ime")
     {
-        SetString(HKEY_LOCAL_MACHINE, LayoutPath(name), L"Layout File",
-                  L"kbdus.dll");
+        SetString(HKEY_LOCAL_MACHINE, LayoutPath(name), L"Layout File", L"kbdus.dll");
+        SetString(HKEY_LOCAL_MACHINE, LayoutPath(name), L"Ime File", imeFile);
     }
     bool HasLayout(const std::wstring &name)
     {
         return KeyExists(HKEY_LOCAL_MACHINE, LayoutPath(name));
     }
-    void Run() { UninstallLayout(L"a.ime", L"Name", L"Sec", L"HKLID"); }
+    void Run(const wchar_t *imeFile = L"a.ime") { UninstallLayout(imeFile, L"Name", L"Sec", L"HKLID"); }
 
     ScratchRoots roots;
     std::wstring path;
@@ -46,6 +46,55 @@ TEST_F(Uninstall, RemovesLayoutKeyAndClosesThePreloadGap)
     EXPECT_EQ(ReadPreloadList(), (List{L"00000409", L"00000804", L"e0030409", L"00000411"}));
     EXPECT_TRUE(HasNoValue(HKEY_CURRENT_USER, PRELOAD_KEY, L"5"));
     EXPECT_TRUE(HasString(HKEY_CURRENT_USER, path, L"HKLID", L"e0020409")) << "record stays";
+}
+
+TEST_F(Uninstall, OwnLayoutIsKnownByItsFileNameInAnyCaseOrFolder)
+{
+    const wchar_t *cases[][2] = {
+        {L"A.IME", L"a.ime"},                                  // Windows stores it upper-cased
+        {L"C:\\Windows\\system32\\a.ime", L"a.ime"},         // Wine 8 stores what it was given
+        {L"a.ime", L"C:\\Windows\\SysWOW64\\A.Ime"},
+        {L"\u00e4\u0101.ime", L"\u00c4\u0100.IME"},              // case beyond ASCII
+    };
+    Record(HKEY_CURRENT_USER, L"e0020409");
+    for (auto &[stored, given] : cases) {
+        AddLayout(L"E0020409", stored);
+        WritePreloadList({L"00000409", L"E0020409"});
+        Run(given);
+        EXPECT_FALSE(HasLayout(L"E0020409")) << testing::PrintToString(std::wstring(stored));
+        EXPECT_EQ(ReadPreloadList(), (List{L"00000409"}));
+    }
+}
+
+TEST_F(Uninstall, AnotherImesLayoutStaysWithItsPreloadEntry)
+{
+    Record(HKEY_CURRENT_USER, L"e0020409");
+    auto seed = [&](const std::wstring &imeFile) {
+        DeleteTree(HKEY_LOCAL_MACHINE, LayoutPath(L"E0020409"));
+        AddLayout(L"E0020409", imeFile);
+        WritePreloadList({L"00000409", L"E0020409"});
+    };
+    auto expectUntouched = [&](const char *what) {
+        Run();
+        EXPECT_TRUE(HasLayout(L"E0020409")) << what;
+        EXPECT_EQ(ReadPreloadList(), (List{L"00000409", L"E0020409"})) << what;
+    };
+    seed(L"other.ime");
+    expectUntouched("another file");
+    seed(L"a.ime.old");
+    expectUntouched("a longer name");
+    seed(L"C:\\a.ime\\other.ime");
+    expectUntouched("our name as a folder");
+    seed(L"a.ime");
+    DeleteTree(HKEY_LOCAL_MACHINE, LayoutPath(L"E0020409"));
+    SetString(HKEY_LOCAL_MACHINE, LayoutPath(L"E0020409"), L"Layout File", L"kbdus.dll");
+    expectUntouched("no Ime File");
+    seed(L"a.ime");
+    SetRaw(HKEY_LOCAL_MACHINE, LayoutPath(L"E0020409"), L"Ime File", REG_BINARY, L"a.ime", 10);
+    expectUntouched("Ime File of another type");
+    seed(L"a.ime");
+    FailCalls("RegQueryValueExW", L"Ime File", ERROR_ACCESS_DENIED);
+    expectUntouched("Ime File refused");
 }
 
 TEST_F(Uninstall, RemovesOnlyTheFirstMatch)

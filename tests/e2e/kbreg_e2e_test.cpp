@@ -97,6 +97,55 @@ TEST_F(Kbreg, InstallThenUninstallRemovesLayoutAndPreloadEntryKeepingTheRest)
     EXPECT_TRUE(HasString(HKEY_LOCAL_MACHINE, path, L"HKLID", text, OwnView()));
 }
 
+TEST_F(Kbreg, UninstallRemovesOurLayoutWhateverPathOrCaseInstallWasGiven)
+{
+    wchar_t system[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    ASSERT_EQ(Kb(L"install " + std::wstring(system) + L"\\tevra.ime N " + section + L" HKLID"), 0u);
+    std::wstring layout = Recorded(HKEY_CURRENT_USER);
+    ASSERT_TRUE(HasLayoutKey(layout)) << testing::PrintToString(layout);
+    WritePreloadList({L"00000409", UpperCase(layout)});
+    ASSERT_EQ(Kb(L"uninstall TEVRA.IME N " + section + L" HKLID"), 0u);
+    EXPECT_FALSE(HasLayoutKey(layout));
+    EXPECT_EQ(ReadPreloadList(), std::vector<std::wstring>{L"00000409"});
+}
+
+// Another IME, registered through kbreg from a copy of the placeholder under
+// another name, recorded in a section of its own.
+TEST_F(Kbreg, UninstallLeavesAnotherImesLayoutThatARecordNames)
+{
+    wchar_t system[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    std::wstring otherFile = std::wstring(system) + L"\\other.ime";
+    ASSERT_TRUE(CopyFileW((std::wstring(system) + L"\\tevra.ime").c_str(), otherFile.c_str(), FALSE));
+    std::wstring otherPath = ProductPath(section + L"Other");
+    ASSERT_EQ(Kb(L"install other.ime N " + section + L"Other HKLID"), 0u);
+    std::wstring other = ReadValue(HKEY_CURRENT_USER, otherPath, L"HKLID")->Text();
+    ASSERT_EQ(Kb(Args(L"install")), 0u);
+    std::wstring ours = Recorded(HKEY_CURRENT_USER);
+    ASSERT_TRUE(HasLayoutKey(other) && HasLayoutKey(ours)) << "other " << other << ", ours " << ours;
+    const std::vector<std::wstring> preload = {L"00000409", UpperCase(other), UpperCase(ours)};
+
+    // The per-user record changed by any program the user runs.
+    WritePreloadList(preload);
+    SetString(HKEY_CURRENT_USER, path, L"HKLID", other);
+    ASSERT_EQ(Kb(Args(L"uninstall")), 0u);
+    EXPECT_TRUE(HasLayoutKey(other)) << "tampered per-user record";
+    EXPECT_EQ(ReadPreloadList(), preload);
+    // A machine-wide record left from an earlier install whose slot the system gave away.
+    DeleteTree(HKEY_CURRENT_USER, path);
+    SetString(HKEY_LOCAL_MACHINE, path, L"HKLID", other, OwnView());
+    ASSERT_EQ(Kb(Args(L"uninstall")), 0u);
+    EXPECT_TRUE(HasLayoutKey(other)) << "stale machine-wide record";
+    EXPECT_EQ(ReadPreloadList(), preload);
+
+    RemoveLayout(other);
+    RemoveLayout(ours);
+    DeleteTree(HKEY_CURRENT_USER, otherPath);
+    DeleteTree(HKEY_LOCAL_MACHINE, otherPath, OwnView());
+    DeleteFileW(otherFile.c_str());
+}
+
 TEST_F(Kbreg, UnknownVerbsDoNothing)
 {
     for (const wchar_t *verb : {L"Install", L"INSTALL", L"Uninstall", L"remove"}) {
