@@ -13,8 +13,12 @@ PACKAGES=(cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest
           wine wine64 wine32:i386 xvfb nsis wixl msitools osslsigncode openssl
           clang libclang-rt-14-dev python3 bc debootstrap)
 
+# Inno Setup's compiler for the sample setup comes from npm (below).
+command -v npm >/dev/null || PACKAGES+=(npm)
+
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
+root=$(cd "$(dirname "$0")/.." && pwd -P)
 
 # A mirror in the middle of a sync answers with files of the wrong size for a
 # while: try again a few times, then go on with the lists apt could fetch
@@ -107,9 +111,21 @@ set_up_emulation() {
 }
 runs_32bit || set_up_emulation
 
+# The npm package innosetup ships Inno Setup's compiler itself (ISCC.exe, run
+# under Wine); package-lock.json pins its version and integrity. npm ci starts
+# node_modules/ afresh, so it runs only when node_modules/ is missing or was
+# made from another lock file; a stamp holds the lock file's hash.
+lock_hash=$(sha256sum <"$root/package-lock.json")
+if [ ! -f "$root/node_modules/innosetup/bin/ISCC.exe" ] ||
+   [ "$(cat "$root/node_modules/.kbreg-lock" 2>/dev/null)" != "$lock_hash" ]; then
+    echo "setup: installing Inno Setup's compiler from npm into node_modules/"
+    (cd "$root" && npm ci --ignore-scripts --no-audit --no-fund >/dev/null)
+    echo "$lock_hash" >"$root/node_modules/.kbreg-lock"
+fi
+
 [ -n "$wine10" ] || exit 0
 # The tree is made once and kept; a stamp holds what was installed in it.
-tree=$(cd "$(dirname "$0")/.." && pwd -P)/build/debian13
+tree=$root/build/debian13
 tree_packages="wine wine64 wine32:i386"
 [ "$(cat "$tree/.kbreg-packages" 2>/dev/null)" = "$tree_packages" ] && exit 0
 in_tree() {

@@ -51,6 +51,39 @@ seed_preload() {
     $wine reg add "$preload" /v 4 /d 00000411 /f >/dev/null 2>&1
 }
 
+# Every IME layout slot taken, e002xxxx to efffxxxx: the system then refuses a
+# new registration, and kbreg records 0 and exits with 0. The low word is the
+# user's language on Wine 8, the file's on Wine 10.
+taken_slots=$((2 * (0xefff - 0xe002 + 1)))
+take_layout_slots() {
+    local n key=${layouts/HKLM/HKEY_LOCAL_MACHINE}
+    {
+        printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+        for ((n = 0xe002; n <= 0xefff; n++)); do
+            printf '[%s\\%x0409]\r\n[%s\\%x0804]\r\n' "$key" $n "$key" $n
+        done
+    } > "$WORK/slots.reg"
+    $wine regedit /S "$(windows_path "$WORK/slots.reg")"
+}
+ime_layout_keys() { query "$layouts" | grep -ci '^HKEY.*\\e[0-9a-f]\{7\}$' || true; }
+
+# settle PATTERN: wine may return before an installer and the programs it
+# starts have ended; waits until no process of this prefix whose command line
+# matches PATTERN runs any more.
+settle() {
+    local i pid busy
+    for i in $(seq 300); do
+        busy=
+        for pid in $(pgrep -f -i "$1"); do
+            tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && busy=1
+        done
+        [ -n "$busy" ] || return 0
+        sleep 0.1
+    done
+    echo "the installer did not finish" >&2
+    return 1
+}
+
 # check_uninstalled VIEW: after the uninstall, with the preload list seeded.
 check_uninstalled() {
     check "layout key removed" missing "$layouts\\$layout"

@@ -11,18 +11,8 @@ trap '"$source_dir/cmake/wine-prefix.sh" destroy "$prefix"' EXIT
 
 export WINEPREFIX=$prefix WORK=$work
 source "$source_dir/tests/installer/installer_checks.sh"
-# The NSIS programs are 32-bit. wine may return before they and the tools
-# they start have ended: wait until none of them runs any more.
-settle() {
-    local i
-    for i in $(seq 300); do
-        pgrep -f -i 'tevra-ime-setup\.exe|uninstall\.exe|Au_\.exe|kbreg(32|64)\.exe|halfkey\.exe' \
-            >/dev/null || return 0
-        sleep 0.1
-    done
-    echo "the installer did not finish" >&2
-    return 1
-}
+# The NSIS programs are 32-bit: wait for them and the tools they start.
+nsis_programs='tevra-ime-setup\.exe|uninstall\.exe|Au_\.exe|kbreg(32|64)\.exe|halfkey\.exe'
 
 makensis -V2 -DDIST_DIR="$dist" -DOUT_FILE="$work/tevra-ime-setup.exe" \
     "$source_dir/examples/nsis/tevra-ime.nsi"
@@ -36,7 +26,7 @@ ime_files_put() {
 
 echo "== install (silent)"
 wine "$work/tevra-ime-setup.exe" /S 2>"$work/wine.log" || true
-settle
+settle "$nsis_programs"
 # Debian 13's Wine 10 has a position-independent 32-bit loader, which Linux
 # (and qemu, following it) maps at 4 MB: exactly where an NSIS installer, a
 # program without relocations, must go: that Wine cannot start one here.
@@ -56,27 +46,20 @@ for _ in $(seq 300); do
     [ -e "$prefix/drive_c/Program Files/Tevra IME/kbreg64.exe" ] || break
     sleep 0.1
 done
-settle
+settle "$nsis_programs"
 check_uninstalled 64
 check "tevra.ime removed from both system folders" test "$(ime_files)" = 0
 
 echo "== install (silent) with every IME layout slot taken"
 # ImmInstallIMEW then fails, kbreg records 0 and exits with 0: the sample
 # must see that from the record, take back what it did and abort (exit code 2).
-{
-    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
-    # The low word is the user's language on Wine 8, the file's on Wine 10.
-    for ((n = 0xe002; n <= 0xefff; n++)); do
-        printf '[%s\\%x0409]\r\n[%s\\%x0804]\r\n' "${layouts/HKLM/HKEY_LOCAL_MACHINE}" $n "${layouts/HKLM/HKEY_LOCAL_MACHINE}" $n
-    done
-} > "$work/slots.reg"
-wine64 regedit /S "$(windows_path "$work/slots.reg")"
+take_layout_slots
 code=0
 wine "$work/tevra-ime-setup.exe" /S || code=$?
-settle
+settle "$nsis_programs"
 check "the installer aborts with exit code 2" test "$code" = 2
 check "per-user record is 0" test "$(value 'HKCU\Software\Tevra\Ime' HKLID)" = 0
 check "no layout key beyond the taken slots" \
-    test "$(query "$layouts" | grep -ci '^HKEY.*\\e[0-9a-f]\{7\}$')" = $((2 * (0xefff - 0xe002 + 1)))
+    test "$(ime_layout_keys)" = "$taken_slots"
 check "tevra.ime removed from both system folders" test "$(ime_files)" = 0
 finish

@@ -1,0 +1,102 @@
+#!/bin/bash
+# Builds the sample Inno Setup setup for ARCH and runs it silently in a fresh
+# prefix (64-bit, or 32-bit with win32): install and uninstall, checking the
+# registry and the files after each; then two installs that must fail and
+# take the registration back: one whose program folder cannot be made (after
+# kbreg ran), one with every IME layout slot taken.
+#   run_inno_test.sh SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 [win32]
+set -euo pipefail
+source_dir=$1 dist=$2 work=$3 arch=$4 prefix_arch=${5:-win64}
+# The program folder, and the IME files as ARCH:SYSTEM_FOLDER pairs. In a
+# 32-bit prefix Wine's own tools run on the 32-bit loader.
+wine=wine64
+case $arch-$prefix_arch in
+x64-win64) view=64 install_dir='C:\Program Files\Tevra IME' imes='x64:system32 x86:syswow64' ;;
+x86-win64) view=32 install_dir='C:\Program Files (x86)\Tevra IME' imes='x86:syswow64' ;;
+x86-win32) view=32 install_dir='C:\Program Files\Tevra IME' imes='x86:system32' one_view=one-view wine=wine ;;
+*) echo "usage: $0 SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 [win32] (x64 only on win64)" >&2; exit 2 ;;
+esac
+# Without one an Inno setup exits with 1 even when silent.
+[ -n "${DISPLAY:-}" ] || { echo "$0: Inno Setup needs an X display: set DISPLAY" >&2; exit 1; }
+prefix=$work/prefix setup=$work/tevra-ime-$arch.exe
+export WINEDEBUG=-all WINEPREFIX=$prefix WORK=$work
+rm -rf "$work" && mkdir -p "$work"
+trap '"$source_dir/cmake/wine-prefix.sh" destroy "$prefix"' EXIT
+source "$source_dir/tests/installer/installer_checks.sh"
+program_dir=$(unix_path "$install_dir")
+uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tevra IME_is1'
+# The setup (a loader and its .tmp), the uninstaller's first and second phase, the tools.
+inno_programs='tevra-ime-x(64|86)\.(exe|tmp)|unins000\.exe|_unins\.tmp|kbreg\.exe|halfkey\.exe'
+
+# The setups carry relocations, so they should start wherever Wine runs
+# 32-bit programs; only a machine that emulates them (Debian 13's loader
+# then sits at 4 MB) is a reason to skip.
+skip_if_cannot_start() {
+    grep -q 'failed to create main module.*c0000018' "$work/wine.log" || return 0
+    grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null || return 0
+    echo "skipped: this Wine ($(wine64 --version)) cannot start $1 on this machine:"
+    cat "$work/wine.log"
+    exit 77
+}
+run_setup() {  # run_setup LOG_NAME: sets $code
+    code=0
+    wine "$setup" /VERYSILENT /SUPPRESSMSGBOXES /NORESTART "/LOG=$(windows_path "$work/$1.log")" \
+        2>>"$work/wine.log" || code=$?
+    settle "$inno_programs"
+}
+ime_files_put() {
+    local pair
+    for pair in $imes; do
+        cmp "$dist/ime/${pair%%:*}/tevra.ime" "$prefix/drive_c/windows/${pair#*:}/tevra.ime" || return 1
+    done
+}
+nothing_left() {  # prints what is left of an install: program files, IME files, uninstall entry
+    local pair left
+    left=$(ls "$program_dir" 2>/dev/null
+           for pair in $imes; do ls "$prefix/drive_c/windows/${pair#*:}/tevra.ime" 2>/dev/null; done
+           missing "$uninstall_entry" "/reg:$view" || echo "$uninstall_entry")
+    [ -z "$left" ] || { echo "$left"; return 1; }
+}
+
+"$source_dir/cmake/wine-prefix.sh" create "$prefix" "$prefix_arch"
+"$source_dir/examples/inno/build-setup.sh" "$arch" "$dist" "$setup" 2>"$work/wine.log" ||
+    { skip_if_cannot_start "Inno Setup's compiler"; cat "$work/wine.log" >&2; exit 1; }
+
+echo "== install (/VERYSILENT)"
+run_setup install
+[ "$code" = 0 ] || skip_if_cannot_start "the setup"
+check "the setup exits with 0" test "$code" = 0
+check_installed "$view" "$install_dir" ${one_view:-}
+check "tevra.ime in its system folders ($imes)" ime_files_put
+check "uninstall entry in the $view-bit view" $wine reg query "$uninstall_entry" "/reg:$view"
+
+echo "== uninstall (/VERYSILENT)"
+seed_preload
+code=0
+wine "$install_dir\\unins000.exe" /VERYSILENT /SUPPRESSMSGBOXES /NORESTART \
+    "/LOG=$(windows_path "$work/uninstall.log")" || code=$?
+settle "$inno_programs"
+check "the uninstaller exits with 0" test "$code" = 0
+check_uninstalled "$view"
+check "program files, IME files and uninstall entry removed" nothing_left
+
+echo "== install failing after kbreg: a file where the program folder goes"
+touch "$program_dir"
+# The record then is this run's: the first install's stays after the uninstall.
+$wine reg delete 'HKCU\Software\Tevra\Ime' /v HKLID /f >/dev/null 2>&1
+run_setup blocked
+rm "$program_dir"
+layout=$(value 'HKCU\Software\Tevra\Ime' HKLID)
+check "the setup fails with exit code 4, after kbreg registered a layout" \
+    test "$code" = 4 -a -n "$layout" -a "$layout" != 0
+check "that layout key removed" missing "$layouts\\$layout"
+check "nothing left" nothing_left
+
+echo "== install with every IME layout slot taken"
+take_layout_slots
+run_setup refused
+check "the setup fails with exit code 7" test "$code" = 7
+check "per-user record is 0" test "$(value 'HKCU\Software\Tevra\Ime' HKLID)" = 0
+check "no layout key beyond the taken slots" test "$(ime_layout_keys)" = "$taken_slots"
+check "nothing left" nothing_left
+finish
