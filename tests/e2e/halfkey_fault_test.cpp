@@ -15,7 +15,10 @@ protected:
     {
         section = TestSection();
         path = ProductPath(section);
+        // The shared parents exist, as on a system with an earlier install.
         CreateKey(HKEY_LOCAL_MACHINE, L"Software\\Tevra", KEY_WOW64_32KEY);
+        CreateKey(HKEY_LOCAL_MACHINE, L"Software\\Tevra", KEY_WOW64_64KEY);
+        CreateKey(HKEY_CURRENT_USER, L"Software\\Tevra");
     }
     void TearDown() override { DeleteTree(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY); }
     DWORD Run(const std::wstring &text)
@@ -51,7 +54,7 @@ TEST_F(HalfkeyDiff, RejectedLinesChangeNothing)
     };
     for (const std::wstring &line : lines) {
         EXPECT_EQ(Run(line), 1u) << line.size() << " characters";
-        EXPECT_TRUE(changes.empty()) << line.size() << " characters";
+        EXPECT_EQ(changes, Changes{}) << line.size() << " characters";
     }
 }
 

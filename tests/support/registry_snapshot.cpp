@@ -3,7 +3,17 @@
 #include <cstdio>
 #include <vector>
 
+#include "registry_helpers.h"
+
 namespace {
+
+// Routine tests that run beside this one write keys of their own in the same
+// trees (sections named after their test, the scratch roots): a snapshot
+// keeps only the running test's.
+bool IsOtherTestsKey(const std::wstring &name)
+{
+    return name.rfind(L"Test", 0) == 0 && name.rfind(TestSection(), 0) != 0;
+}
 
 std::wstring Hex(DWORD type, const std::vector<BYTE> &data)
 {
@@ -37,7 +47,9 @@ void Walk(HKEY key, const std::wstring &tree, const std::wstring &path, int dept
         DWORD nameLength = (DWORD)name.size();
         if (RegEnumKeyExW(key, i, name.data(), &nameLength, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
             break;
-        children.emplace_back(name.data(), nameLength);
+        std::wstring child(name.data(), nameLength);
+        if (!IsOtherTestsKey(child))
+            children.push_back(child);
     }
     for (const std::wstring &child : children) {
         HKEY sub;

@@ -15,6 +15,7 @@ using RegistrySnapshot = std::map<std::wstring, std::wstring>;
 // The trees the programs can touch: the settings key in both views, the
 // per-user settings key, the keyboard-layout list and the preload list, plus
 // the names directly under both "Software" keys (a stray key would show there).
+// Other tests' keys (named Test...) are left out: routine tests run beside.
 RegistrySnapshot SnapshotProductTrees();
 
 // "+ line", "- line" and "~ line" for what was added, removed and changed.
