@@ -16,10 +16,12 @@ protected:
         path = ProductPath(L"Sec");
     }
     void Record(HKEY root, const std::wstring &text) { SetString(root, path, L"HKLID", text); }
-    void AddLayout(const std::wstring &name, const std::wstring &imeFile = L"a.ime")
+    // A layout key naming imeFile as its IME file; none with nullptr.
+    void AddLayout(const std::wstring &name, const wchar_t *imeFile = L"a.ime")
     {
         SetString(HKEY_LOCAL_MACHINE, LayoutPath(name), L"Layout File", L"kbdus.dll");
-        SetString(HKEY_LOCAL_MACHINE, LayoutPath(name), L"Ime File", imeFile);
+        if (imeFile)
+            SetString(HKEY_LOCAL_MACHINE, LayoutPath(name), L"Ime File", imeFile);
     }
     bool HasLayout(const std::wstring &name)
     {
@@ -69,7 +71,7 @@ TEST_F(Uninstall, OwnLayoutIsKnownByItsFileNameInAnyCaseOrFolder)
 TEST_F(Uninstall, AnotherImesLayoutStaysWithItsPreloadEntry)
 {
     Record(HKEY_CURRENT_USER, L"e0020409");
-    auto seed = [&](const std::wstring &imeFile) {
+    auto seed = [&](const wchar_t *imeFile) {
         DeleteTree(HKEY_LOCAL_MACHINE, LayoutPath(L"E0020409"));
         AddLayout(L"E0020409", imeFile);
         WritePreloadList({L"00000409", L"E0020409"});
@@ -85,9 +87,7 @@ TEST_F(Uninstall, AnotherImesLayoutStaysWithItsPreloadEntry)
     expectUntouched("a longer name");
     seed(L"C:\\a.ime\\other.ime");
     expectUntouched("our name as a folder");
-    seed(L"a.ime");
-    DeleteTree(HKEY_LOCAL_MACHINE, LayoutPath(L"E0020409"));
-    SetString(HKEY_LOCAL_MACHINE, LayoutPath(L"E0020409"), L"Layout File", L"kbdus.dll");
+    seed(nullptr);
     expectUntouched("no Ime File");
     seed(L"a.ime");
     SetRaw(HKEY_LOCAL_MACHINE, LayoutPath(L"E0020409"), L"Ime File", REG_BINARY, L"a.ime", 10);

@@ -41,6 +41,13 @@ protected:
     {
         return std::wstring(verb) + L" tevra.ime \u4e2d\u6587 " + section + L" HKLID";
     }
+    // C:\windows\system32\name, as a program of this build's bitness sees it.
+    std::wstring SystemFile(const wchar_t *name)
+    {
+        wchar_t system[MAX_PATH];
+        EXPECT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+        return std::wstring(system) + L"\\" + name;
+    }
     bool HasLayoutKey(const std::wstring &text)
     {
         return KeyExists(HKEY_LOCAL_MACHINE, LayoutPath(text));
@@ -99,9 +106,7 @@ TEST_F(Kbreg, InstallThenUninstallRemovesLayoutAndPreloadEntryKeepingTheRest)
 
 TEST_F(Kbreg, UninstallRemovesOurLayoutWhateverPathOrCaseInstallWasGiven)
 {
-    wchar_t system[MAX_PATH];
-    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
-    ASSERT_EQ(Kb(L"install " + std::wstring(system) + L"\\tevra.ime N " + section + L" HKLID"), 0u);
+    ASSERT_EQ(Kb(L"install " + SystemFile(L"tevra.ime") + L" N " + section + L" HKLID"), 0u);
     std::wstring layout = Recorded(HKEY_CURRENT_USER);
     ASSERT_TRUE(HasLayoutKey(layout)) << testing::PrintToString(layout);
     WritePreloadList({L"00000409", UpperCase(layout)});
@@ -114,10 +119,8 @@ TEST_F(Kbreg, UninstallRemovesOurLayoutWhateverPathOrCaseInstallWasGiven)
 // another name, recorded in a section of its own.
 TEST_F(Kbreg, UninstallLeavesAnotherImesLayoutThatARecordNames)
 {
-    wchar_t system[MAX_PATH];
-    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
-    std::wstring otherFile = std::wstring(system) + L"\\other.ime";
-    ASSERT_TRUE(CopyFileW((std::wstring(system) + L"\\tevra.ime").c_str(), otherFile.c_str(), FALSE));
+    std::wstring otherFile = SystemFile(L"other.ime");
+    ASSERT_TRUE(CopyFileW(SystemFile(L"tevra.ime").c_str(), otherFile.c_str(), FALSE));
     std::wstring otherPath = ProductPath(section + L"Other");
     ASSERT_EQ(Kb(L"install other.ime N " + section + L"Other HKLID"), 0u);
     std::wstring other = ReadValue(HKEY_CURRENT_USER, otherPath, L"HKLID")->Text();

@@ -51,6 +51,19 @@ seed_preload() {
     $wine reg add "$preload" /v 4 /d 00000411 /f >/dev/null 2>&1
 }
 
+# The IME files as ARCH:FOLDER pairs ("x64:system32 x86:syswow64"): the
+# tevra.ime of that architecture in C:\windows\FOLDER.
+ime_files_put() {  # ime_files_put DIST PAIRS: each is the file built in DIST
+    local pair
+    for pair in $2; do
+        cmp "$1/ime/${pair%%:*}/tevra.ime" "$WINEPREFIX/drive_c/windows/${pair#*:}/tevra.ime" || return 1
+    done
+}
+ime_files_in() {  # ime_files_in PAIRS: prints those that are there
+    local pair
+    for pair in $1; do ls "$WINEPREFIX/drive_c/windows/${pair#*:}/tevra.ime" 2>/dev/null; done
+}
+
 # Every IME layout slot taken, e002xxxx to efffxxxx: the system then refuses a
 # new registration, and kbreg records 0 and exits with 0. The low word is the
 # user's language on Wine 8, the file's on Wine 10.

@@ -44,16 +44,10 @@ run_setup() {  # run_setup LOG_NAME: sets $code
         2>>"$work/wine.log" || code=$?
     settle "$inno_programs"
 }
-ime_files_put() {
-    local pair
-    for pair in $imes; do
-        cmp "$dist/ime/${pair%%:*}/tevra.ime" "$prefix/drive_c/windows/${pair#*:}/tevra.ime" || return 1
-    done
-}
 nothing_left() {  # prints what is left of an install: program files, IME files, uninstall entry
-    local pair left
+    local left
     left=$(ls "$program_dir" 2>/dev/null
-           for pair in $imes; do ls "$prefix/drive_c/windows/${pair#*:}/tevra.ime" 2>/dev/null; done
+           ime_files_in "$imes"
            missing "$uninstall_entry" "/reg:$view" || echo "$uninstall_entry")
     [ -z "$left" ] || { echo "$left"; return 1; }
 }
@@ -67,7 +61,7 @@ run_setup install
 [ "$code" = 0 ] || skip_if_cannot_start "the setup"
 check "the setup exits with 0" test "$code" = 0
 check_installed "$view" "$install_dir" ${one_view:-}
-check "tevra.ime in its system folders ($imes)" ime_files_put
+check "tevra.ime in its system folders ($imes)" ime_files_put "$dist" "$imes"
 check "uninstall entry in the $view-bit view" $wine reg query "$uninstall_entry" "/reg:$view"
 
 echo "== uninstall (/VERYSILENT)"

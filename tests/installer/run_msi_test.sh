@@ -65,10 +65,9 @@ else
 fi
 "$source_dir/cmake/wine-prefix.sh" create "$prefix" "$prefix_arch"
 
-program_dir=$(unix_path "$install_dir") system=$prefix/drive_c/windows/system32
-[ "$arch" = x86 ] && [ "$prefix_arch" = win64 ] && system=$prefix/drive_c/windows/syswow64
-installed_files() { ls "$program_dir/kbreg.exe" "$program_dir/halfkey.exe" "$system/tevra.ime" 2>/dev/null | wc -l; }
-ime_file_put() { cmp "$dist/ime/$arch/tevra.ime" "$system/tevra.ime"; }
+program_dir=$(unix_path "$install_dir") imes=$arch:system32
+[ "$arch" = x86 ] && [ "$prefix_arch" = win64 ] && imes=$arch:syswow64
+installed_files() { { ls "$program_dir/kbreg.exe" "$program_dir/halfkey.exe" 2>/dev/null; ime_files_in "$imes"; } | wc -l; }
 # add_failure MSI SEQUENCE CONDITION: a deferred action there that fails. Not a
 # program that does not exist: Wine's msiexec counts one it cannot start as a
 # success.
@@ -97,7 +96,7 @@ echo "== install (msiexec /i /qn)"
 check "msiexec /i exits with 0" \
     $wine msiexec /i "$(windows_path "$msi")" /qn /l*v "$(windows_path "$work/install.log")"
 check_installed "$view" "$install_dir" ${one_view:-}
-check "tevra.ime for $arch in ${system##*/}" ime_file_put
+check "tevra.ime for $arch in ${imes#*:}" ime_files_put "$dist" "$imes"
 
 echo "== removal failing after kbreg uninstall (msiexec /x /qn)"
 # msiexec removes a product with the copy of the package it keeps (a changed
