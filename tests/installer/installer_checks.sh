@@ -106,3 +106,46 @@ check_uninstalled() {
     check "per-user record kept" test "$(value 'HKCU\Software\Tevra\Ime' HKLID)" = "$layout"
     check "machine-wide record kept" test "$(value 'HKLM\Software\Tevra\Ime' HKLID "/reg:$1")" = "$layout"
 }
+
+# Files in use and restarts. hold_files.exe of each bitness comes from
+# $TEST_PROGRAMS/x64 and /x86 (set by CTest); a 32-bit IME file is loaded by a
+# 32-bit program, as on Windows.
+held=()
+hold() {  # hold x64|x86 FILE...: C:\ paths, held until let_go or a restart
+    local ready=$WORK/held-${#held[@]} loader=wine64 i
+    [ "$1" = x86 ] && loader=wine
+    $loader "$TEST_PROGRAMS/$1/hold_files.exe" "$(windows_path "$ready")" "${@:2}" &
+    held+=($!)
+    for i in $(seq 200); do
+        [ -e "$ready" ] && return 0
+        kill -0 "${held[-1]}" 2>/dev/null || break
+        sleep 0.1
+    done
+    echo "hold_files ($1) could not hold: ${*:2}" >&2
+    return 1
+}
+hold_imes() {  # hold_imes PAIRS: each ARCH:FOLDER's tevra.ime, by a program of ARCH
+    local pair
+    for pair in $1; do hold "${pair%%:*}" "C:\\windows\\${pair#*:}\\tevra.ime" || return 1; done
+}
+let_go() {
+    rm -f "$WORK"/held-*
+    wait "${held[@]}" 2>/dev/null || true
+    held=()
+}
+# restart: what Windows does at a restart: every program of the prefix ends,
+# then start-up carries out the renames and deletions queued for it.
+restart() {
+    rm -f "$WORK"/held-*
+    wineserver -k 2>/dev/null || true
+    wait "${held[@]}" 2>/dev/null || true
+    held=()
+    $wine wineboot -r >/dev/null 2>&1
+}
+session_manager='HKLM\System\CurrentControlSet\Control\Session Manager'
+# queued: what waits for the restart, one "SOURCE => TARGET" per line (TARGET
+# empty: a deletion; "!" before it: replaces the file there).
+queued() {
+    value "$session_manager" PendingFileRenameOperations |
+        awk '{n = split($0, part, /\\0/); for (i = 1; i <= n; i += 2) if (part[i] != "") print part[i] " => " part[i + 1]}'
+}
