@@ -82,12 +82,13 @@ ime_layout_keys() { query "$layouts" | grep -ci '^HKEY.*\\e[0-9a-f]\{7\}$' || tr
 
 # settle PATTERN: wine may return before an installer and the programs it
 # starts have ended; waits until no process of this prefix whose command line
-# matches PATTERN runs any more.
+# matches PATTERN runs any more (hold_files, below, names files it holds).
 settle() {
     local i pid busy
     for i in $(seq 300); do
         busy=
         for pid in $(pgrep -f -i "$1"); do
+            grep -qa hold_files "/proc/$pid/cmdline" 2>/dev/null && continue
             tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && busy=1
         done
         [ -n "$busy" ] || return 0
@@ -148,4 +149,121 @@ session_manager='HKLM\System\CurrentControlSet\Control\Session Manager'
 queued() {
     value "$session_manager" PendingFileRenameOperations |
         awk '{n = split($0, part, /\\0/); for (i = 1; i <= n; i += 2) if (part[i] != "") print part[i] " => " part[i + 1]}'
+}
+
+# The life of an install after the first: repair, update, failed update and
+# uninstall with the IME files in use. The script that sources this defines
+# run_setup FILE LOG and run_uninstaller (each sets $code), restart_asked (the
+# uninstaller asked for a restart), nothing_left (prints what is left of an
+# install), and sets imes (ARCH:FOLDER pairs), view, install_dir, program_dir,
+# programs (NAME:FILE pairs, FILE relative to a dist folder) and one_view
+# (32-bit Windows).
+
+restart_needed() { [ "$code" = 3010 ] || [ "$code" = 194 ]; }  # 194: what a shell sees of 3010
+programs_from() {  # programs_from DIST: the program files are DIST's
+    local pair
+    for pair in $programs; do cmp "$1/${pair#*:}" "$program_dir/${pair%%:*}" || return 1; done
+}
+ime_layouts() {  # the layout keys whose Ime File is tevra.ime
+    local key
+    for key in $(query "$layouts" | grep -io '\\e[0-9a-f]\{7\}$' | tr -d '\\'); do
+        [ "$(layout_value "$key" 'Ime File' | tr a-z A-Z)" != TEVRA.IME ] || echo "$key"
+    done
+}
+waiting() {  # waiting replace|delete PAIRS: each IME file's replacement or deletion waits for the restart
+    local pair target
+    for pair in $2; do
+        target="\\windows\\${pair#*:}\\tevra.ime"
+        if [ "$1" = delete ]; then
+            queued | grep -qiF "$target => " || return 1
+        else
+            queued | grep -qiF "=> !\\??\\C:$target" || return 1
+        fi
+    done
+}
+nothing_of_ours_waits() { ! queued | grep -i tevra; }
+check_kept() {  # the first install's registration, as it was: $layout, records, preload entry 3
+    check "the recorded layout is the only one naming tevra.ime" test "$(ime_layouts)" = "$layout"
+    check "records unchanged" test "$(value 'HKCU\Software\Tevra\Ime' HKLID)" = "$layout" \
+        -a "$(value 'HKLM\Software\Tevra\Ime' HKLID "/reg:$view")" = "$layout"
+    check "preload entry kept" test "$(value "$preload" 3)" = "${layout^^}"
+}
+install_first() {  # install_first SETUP: the first install, checked, with a seeded preload list
+    echo "== first install"
+    run_setup "$1" first
+    check "the setup exits with 0" test "$code" = 0
+    check_installed "$view" "$install_dir" ${one_view:-}
+    seed_preload
+}
+
+# lifecycle_Repair DIST SETUP: the same setup again, with the IME files in
+# use; then again after the layout key was deleted by hand.
+lifecycle_Repair() {
+    install_first "$2"
+    echo "== repair: the same setup again, the IME files in use"
+    hold_imes "$imes"
+    run_setup "$2" repair
+    check "the repair exits with 0" test "$code" = 0
+    check_kept
+    check "nothing of ours waits for a restart" nothing_of_ours_waits
+    let_go
+    echo "== repair after the layout key was deleted by hand"
+    $wine reg delete "$layouts\\$layout" /f >/dev/null
+    run_setup "$2" registered-again
+    check "the repair exits with 0" test "$code" = 0
+    check_installed "$view" "$install_dir" ${one_view:-}
+    check "the new layout is the only one naming tevra.ime" test "$(ime_layouts)" = "$layout"
+}
+
+# lifecycle_UpgradeInUse DIST SETUP UPDATE_DIST UPDATE_SETUP: the update with
+# the IME files in use, the restart, then the uninstall with them in use.
+lifecycle_UpgradeInUse() {
+    install_first "$2"
+    echo "== update, the IME files in use"
+    hold_imes "$imes"
+    run_setup "$4" update
+    check "the update exits with 3010: restart needed" restart_needed
+    check_kept
+    check "the program files are the update's" programs_from "$3"
+    check "the IME files in use stay until the restart" ime_files_put "$1" "$imes"
+    check "their replacement waits for the restart" waiting replace "$imes"
+    echo "== restart"
+    restart
+    check "the IME files are the update's" ime_files_put "$3" "$imes"
+    check_kept
+    echo "== uninstall, the IME files in use"
+    hold_imes "$imes"
+    run_uninstaller
+    check "the uninstaller asks for a restart" restart_asked
+    check_uninstalled "$view"
+    check "the IME files' deletion waits for the restart" waiting delete "$imes"
+    echo "== restart"
+    restart
+    check "nothing left" nothing_left
+}
+
+# lifecycle_FailedUpgrade DIST SETUP UPDATE_DIST UPDATE_SETUP: the update
+# fails on a program file that another program keeps open, the IME files in
+# use; the installed copy works on, before and after a restart, and its
+# uninstaller removes it.
+lifecycle_FailedUpgrade() {
+    install_first "$2"
+    echo "== update, halfkey.exe kept open, the IME files in use"
+    hold_imes "$imes"
+    hold x86 "$install_dir\\halfkey.exe"
+    run_setup "$4" update
+    check "the update fails ($code)" test "$code" != 0 -a "$code" != 3010 -a "$code" != 194
+    check_kept
+    check "the program files are the installed copy's" programs_from "$1"
+    check "the IME files are the installed copy's" ime_files_put "$1" "$imes"
+    check "nothing of ours waits for the restart" nothing_of_ours_waits
+    echo "== restart"
+    restart
+    check_kept
+    check "the IME files are the installed copy's" ime_files_put "$1" "$imes"
+    echo "== uninstall"
+    run_uninstaller
+    check "the uninstaller exits with 0" test "$code" = 0
+    check_uninstalled "$view"
+    check "nothing left" nothing_left
 }

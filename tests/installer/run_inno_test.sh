@@ -3,19 +3,23 @@
 # prefix (64-bit, or 32-bit with win32): install and uninstall, checking the
 # registry and the files after each; then two installs that must fail and
 # take the registration back: one whose program folder cannot be made (after
-# kbreg ran), one with every IME layout slot taken.
-#   run_inno_test.sh SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 [win32]
+# kbreg ran), one with every IME layout slot taken. The x86 setup on 64-bit
+# Windows must refuse to install. With SCENARIO (Repair, UpgradeInUse or
+# FailedUpgrade, in installer_checks.sh) and UPDATE_DIST (the same files with
+# a newer version), that part of the life of an install instead.
+#   run_inno_test.sh SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 win64|win32 [SCENARIO UPDATE_DIST]
 set -euo pipefail
-source_dir=$1 dist=$2 work=$3 arch=$4 prefix_arch=${5:-win64}
-# The program folder, and the IME files as ARCH:SYSTEM_FOLDER pairs. In a
-# 32-bit prefix Wine's own tools run on the 32-bit loader.
+source_dir=$1 dist=$2 work=$3 arch=$4 prefix_arch=$5 scenario=${6:-} update=${7:-}
+# The program folder, the IME files as ARCH:SYSTEM_FOLDER pairs, the program
+# files. In a 32-bit prefix Wine's own tools run on the 32-bit loader.
 wine=wine64
 case $arch-$prefix_arch in
 x64-win64) view=64 install_dir='C:\Program Files\Tevra IME' imes='x64:system32 x86:syswow64' ;;
 x86-win64) view=32 install_dir='C:\Program Files (x86)\Tevra IME' imes='x86:syswow64' ;;
 x86-win32) view=32 install_dir='C:\Program Files\Tevra IME' imes='x86:system32' one_view=one-view wine=wine ;;
-*) echo "usage: $0 SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 [win32] (x64 only on win64)" >&2; exit 2 ;;
+*) echo "usage: $0 SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 win64|win32 [SCENARIO UPDATE_DIST] (x64 only on win64)" >&2; exit 2 ;;
 esac
+programs="kbreg.exe:$arch/kbreg.exe halfkey.exe:x86/halfkey.exe"
 # Without one an Inno setup exits with 1 even when silent.
 [ -n "${DISPLAY:-}" ] || { echo "$0: Inno Setup needs an X display: set DISPLAY" >&2; exit 1; }
 prefix=$work/prefix setup=$work/tevra-ime-$arch.exe
@@ -24,9 +28,9 @@ rm -rf "$work" && mkdir -p "$work"
 trap '"$source_dir/cmake/wine-prefix.sh" destroy "$prefix"' EXIT
 source "$source_dir/tests/installer/installer_checks.sh"
 program_dir=$(unix_path "$install_dir")
-uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tevra IME_is1'
+uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{96E638E1-B840-4B76-BABD-B16D7450A6A6}_is1'
 # The setup (a loader and its .tmp), the uninstaller's first and second phase, the tools.
-inno_programs='tevra-ime-x(64|86)\.(exe|tmp)|unins000\.exe|_unins\.tmp|kbreg\.exe|halfkey\.exe'
+inno_programs='(tevra-ime-x(64|86)|update)\.(exe|tmp)|unins000\.exe|_unins\.tmp|kbreg\.exe|halfkey\.exe'
 
 # The setups carry relocations, so they should start wherever Wine runs
 # 32-bit programs; only a machine that emulates them (Debian 13's loader
@@ -38,12 +42,23 @@ skip_if_cannot_start() {
     cat "$work/wine.log"
     exit 77
 }
-run_setup() {  # run_setup LOG_NAME: sets $code
+# /RESTARTEXITCODE: a setup that replaces a file in use at the next restart
+# ends with 3010 rather than 0.
+run_setup() {  # run_setup SETUP LOG_NAME: sets $code
     code=0
-    wine "$setup" /VERYSILENT /SUPPRESSMSGBOXES /NORESTART "/LOG=$(windows_path "$work/$1.log")" \
-        2>>"$work/wine.log" || code=$?
+    wine "$1" /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /RESTARTEXITCODE=3010 \
+        "/LOG=$(windows_path "$work/$2.log")" 2>>"$work/wine.log" || code=$?
+    settle "$inno_programs"
+    [ "$code" = 0 ] || skip_if_cannot_start "the setup"
+}
+run_uninstaller() {  # sets $code
+    code=0
+    wine "$install_dir\\unins000.exe" /VERYSILENT /SUPPRESSMSGBOXES /NORESTART \
+        "/LOG=$(windows_path "$work/uninstall.log")" || code=$?
     settle "$inno_programs"
 }
+# The uninstaller has no exit code for it: its log says so.
+restart_asked() { grep -a 'Need to restart Windows? Yes' "$work/uninstall.log"; }
 nothing_left() {  # prints what is left of an install: program files, IME files, uninstall entry
     local left
     left=$(ls "$program_dir" 2>/dev/null
@@ -53,12 +68,31 @@ nothing_left() {  # prints what is left of an install: program files, IME files,
 }
 
 "$source_dir/cmake/wine-prefix.sh" create "$prefix" "$prefix_arch"
-"$source_dir/examples/inno/build-setup.sh" "$arch" "$dist" "$setup" 2>"$work/wine.log" ||
-    { skip_if_cannot_start "Inno Setup's compiler"; cat "$work/wine.log" >&2; exit 1; }
+build() {  # build DIST SETUP
+    "$source_dir/examples/inno/build-setup.sh" "$arch" "$1" "$2" 2>"$work/wine.log" ||
+        { skip_if_cannot_start "Inno Setup's compiler"; cat "$work/wine.log" >&2; exit 1; }
+}
+build "$dist" "$setup"
+
+if [ "$arch-$prefix_arch" = x86-win64 ]; then
+    echo "== install on 64-bit Windows: refused"
+    run_setup "$setup" refused
+    check "the setup exits with 1" test "$code" = 1
+    check "its message names the x64 setup" grep -aq 'run tevra-ime-x64.exe' "$work/refused.log"
+    check "nothing installed" nothing_left
+    check "no record" missing 'HKCU\Software\Tevra\Ime' /v HKLID
+    finish
+    exit
+fi
+if [ -n "$scenario" ]; then
+    build "$update" "$work/update.exe"
+    "lifecycle_$scenario" "$dist" "$setup" "$update" "$work/update.exe"
+    finish
+    exit
+fi
 
 echo "== install (/VERYSILENT)"
-run_setup install
-[ "$code" = 0 ] || skip_if_cannot_start "the setup"
+run_setup "$setup" install
 check "the setup exits with 0" test "$code" = 0
 check_installed "$view" "$install_dir" ${one_view:-}
 check "tevra.ime in its system folders ($imes)" ime_files_put "$dist" "$imes"
@@ -66,10 +100,7 @@ check "uninstall entry in the $view-bit view" $wine reg query "$uninstall_entry"
 
 echo "== uninstall (/VERYSILENT)"
 seed_preload
-code=0
-wine "$install_dir\\unins000.exe" /VERYSILENT /SUPPRESSMSGBOXES /NORESTART \
-    "/LOG=$(windows_path "$work/uninstall.log")" || code=$?
-settle "$inno_programs"
+run_uninstaller
 check "the uninstaller exits with 0" test "$code" = 0
 check_uninstalled "$view"
 check "program files, IME files and uninstall entry removed" nothing_left
@@ -78,7 +109,7 @@ echo "== install failing after kbreg: a file where the program folder goes"
 touch "$program_dir"
 # The record then is this run's: the first install's stays after the uninstall.
 $wine reg delete 'HKCU\Software\Tevra\Ime' /v HKLID /f >/dev/null 2>&1
-run_setup blocked
+run_setup "$setup" blocked
 rm "$program_dir"
 layout=$(value 'HKCU\Software\Tevra\Ime' HKLID)
 check "the setup fails with exit code 4, after kbreg registered a layout" \
@@ -88,7 +119,7 @@ check "nothing left" nothing_left
 
 echo "== install with every IME layout slot taken"
 take_layout_slots
-run_setup refused
+run_setup "$setup" refused
 check "the setup fails with exit code 7" test "$code" = 7
 check "per-user record is 0" test "$(value 'HKCU\Software\Tevra\Ime' HKLID)" = 0
 check "no layout key beyond the taken slots" test "$(ime_layout_keys)" = "$taken_slots"

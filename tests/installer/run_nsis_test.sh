@@ -1,0 +1,99 @@
+#!/bin/bash
+# Builds the sample NSIS installer, runs it and its uninstaller silently under
+# Wine in a fresh 64-bit prefix, and checks the registry after each; then an
+# install that must fail and take everything back. With SCENARIO (Repair,
+# UpgradeInUse or FailedUpgrade, in installer_checks.sh) and UPDATE_DIST (the
+# same files with a newer version), that part of the life of an install instead.
+#   run_nsis_test.sh SOURCE_DIR DIST_ROOT WORK_DIR [SCENARIO UPDATE_DIST]
+set -euo pipefail
+source_dir=$1 dist=$2 work=$3 scenario=${4:-} update=${5:-}
+prefix=$work/prefix setup=$work/tevra-ime-setup.exe
+export WINEDEBUG=-all
+rm -rf "$work" && mkdir -p "$work"
+trap '"$source_dir/cmake/wine-prefix.sh" destroy "$prefix"' EXIT
+
+export WINEPREFIX=$prefix WORK=$work
+source "$source_dir/tests/installer/installer_checks.sh"
+# The NSIS programs are 32-bit: wait for them and the tools they start.
+nsis_programs='tevra-ime-setup\.exe|update\.exe|uninstall\.exe|Au_\.exe|kbreg(32|64)\.exe|halfkey\.exe'
+view=64 install_dir='C:\Program Files\Tevra IME' imes='x64:system32 x86:syswow64'
+program_dir=$(unix_path "$install_dir")
+programs='kbreg64.exe:x64/kbreg.exe kbreg32.exe:x86/kbreg.exe halfkey.exe:x86/halfkey.exe'
+uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tevra IME'
+
+run_setup() {  # run_setup SETUP LOG_NAME: sets $code
+    code=0
+    wine "$1" /S 2>"$work/wine.log" || code=$?
+    settle "$nsis_programs"
+    # Debian 13's Wine 10 has a position-independent 32-bit loader, which
+    # Linux (and qemu, following it) maps at 4 MB: exactly where an NSIS
+    # installer, a program without relocations, must go: that Wine cannot
+    # start one here.
+    if grep -q 'failed to create main module.*c0000018' "$work/wine.log"; then
+        echo "skipped: this Wine ($(wine64 --version)) cannot start a 32-bit program without relocations:"
+        cat "$work/wine.log"
+        exit 77
+    fi
+}
+# In place (_?=), so that wine returns with its exit code: otherwise the
+# uninstaller starts a copy of itself and ends at once with 0. NSIS takes _?=
+# only unquoted, and wine quotes an argument that holds blanks, so the folder
+# goes as separate words, which wine joins with blanks. In place, the
+# uninstaller cannot delete itself: the test does.
+run_uninstaller() {  # sets $code
+    code=0
+    set -f
+    # shellcheck disable=SC2086
+    wine "$install_dir\\uninstall.exe" /S _?=$install_dir || code=$?
+    set +f
+    settle "$nsis_programs"
+    rm -f "$program_dir/uninstall.exe" && rmdir "$program_dir" 2>/dev/null || true
+}
+restart_asked() { restart_needed; }  # the uninstaller's exit code says it
+nothing_left() {  # prints what is left of an install: program folder, IME files, uninstall entry
+    local left
+    left=$(ls -d "$program_dir" 2>/dev/null
+           ime_files_in "$imes"
+           missing "$uninstall_entry" /reg:64 || echo "$uninstall_entry")
+    [ -z "$left" ] || { echo "$left"; return 1; }
+}
+build() {  # build DIST SETUP
+    makensis -V2 -DDIST_DIR="$1" -DOUT_FILE="$2" "$source_dir/examples/nsis/tevra-ime.nsi"
+}
+
+build "$dist" "$setup"
+"$source_dir/cmake/wine-prefix.sh" create "$prefix"
+if [ -n "$scenario" ]; then
+    build "$update" "$work/update.exe"
+    "lifecycle_$scenario" "$dist" "$setup" "$update" "$work/update.exe"
+    finish
+    exit
+fi
+
+echo "== install (silent)"
+run_setup "$setup" install
+check "the installer exits with 0" test "$code" = 0
+check_installed 64 "$install_dir"
+check "tevra.ime of each bitness in system32 and syswow64" ime_files_put "$dist" "$imes"
+check "uninstall entry: Tevra IME 1.0.0.0, by Tevra, with the uninstall commands" \
+    test "$(value "$uninstall_entry" DisplayName /reg:64)|$(value "$uninstall_entry" DisplayVersion /reg:64)|$(value "$uninstall_entry" Publisher /reg:64)|$(value "$uninstall_entry" QuietUninstallString /reg:64)" \
+    = "Tevra IME|1.0.0.0|Tevra|\"$install_dir\\uninstall.exe\" /S"
+
+echo "== uninstall (silent)"
+seed_preload
+run_uninstaller
+check "the uninstaller exits with 0" test "$code" = 0
+check_uninstalled 64
+check "program folder, IME files and uninstall entry removed" nothing_left
+
+echo "== install (silent) with every IME layout slot taken"
+# ImmInstallIMEW then fails, kbreg records 0 and exits with 0: the sample
+# must see that from the record, take back what it did and abort (exit code 2).
+take_layout_slots
+run_setup "$setup" refused
+check "the installer aborts with exit code 2" test "$code" = 2
+check "per-user record is 0" test "$(value 'HKCU\Software\Tevra\Ime' HKLID)" = 0
+check "no layout key beyond the taken slots" \
+    test "$(ime_layout_keys)" = "$taken_slots"
+check "nothing left" nothing_left
+finish
