@@ -9,7 +9,8 @@
 # --password-file, or else $TEVRA_SIGN_PASSWORD. --timestamp names an RFC 3161
 # time-stamp server; --url the product page named in the signature.
 # --from takes the executables of an earlier build (DIR/x64, DIR/x86) instead
-# of building. OUT is emptied first and filled only once every step succeeded.
+# of building. OUT is emptied first and filled only once every step succeeded;
+# it then holds the three executables and SHA256SUMS, nothing else.
 set -euo pipefail
 TEVRA_SIGN_PASSWORD=${TEVRA_SIGN_PASSWORD:-}
 EXECUTABLES=(x64/kbreg.exe x86/kbreg.exe x86/halfkey.exe)
@@ -39,18 +40,27 @@ if [ -n "$pkcs12" ] && [ -n "$cert$key" ]; then die "give --pkcs12, or --cert an
 [ -z "$cert" ] || [ -n "$key" ] || die "--cert needs --key"
 [ -z "$key" ] || [ -n "$cert" ] || die "--key needs --cert"
 
-# OUT is replaced as a whole: it must hold nothing but an earlier release.
+# OUT is replaced as a whole: it must hold nothing but an earlier release or
+# a build's output (scripts/build.sh adds the samples' placeholder IME, ime/).
 if [ -e "$out" ]; then
     [ -d "$out" ] || die "$out is not a folder"
-    extra=$(find "$out" -mindepth 1 -maxdepth 1 ! -name x64 ! -name x86 ! -name SHA256SUMS -print -quit)
-    [ -z "$extra" ] || die "not replacing $out: it holds $extra, which is no part of a release"
+    extra=$(find "$out" -mindepth 1 -maxdepth 1 ! -name x64 ! -name x86 ! -name ime ! -name SHA256SUMS -print -quit)
+    [ -z "$extra" ] || die "not replacing $out: it holds $extra, which is no part of a release or a build"
 fi
-rm -rf "$out"
 mkdir -p "$(dirname "$out")"
 # Staged beside OUT, so that the finished release moves in by one rename.
 stage=$(mktemp -d "$(dirname "$out")/.release.XXXXXX")
 work=$(mktemp -d "${TMPDIR:-/tmp}/tevra-release.XXXXXX")
 trap 'rm -rf "$stage" "$work"' EXIT
+# --from may name OUT itself (a build in dist/, signed in place): its
+# executables are staged before OUT goes.
+for file in "${EXECUTABLES[@]}"; do
+    if [ -n "$from" ] && [ -f "$from/$file" ] && [ -r "$from/$file" ]; then
+        mkdir -p "$stage/$(dirname "$file")"
+        cp "$from/$file" "$stage/$file"
+    fi
+done
+rm -rf "$out"
 
 readable() {  # readable WHAT FILE
     [ -e "$2" ] || die "$1 $2: no such file"
@@ -113,18 +123,20 @@ sign() {  # sign IN OUT
 }
 
 scripts/setup.sh
-if [ -n "$from" ]; then
-    for file in "${EXECUTABLES[@]}"; do
-        readable executable "$from/$file"
-        mkdir -p "$stage/$(dirname "$file")"
-        cp "$from/$file" "$stage/$file"
-    done
-else
+# A build also makes the samples' placeholder IME: only the executables are taken.
+if [ -z "$from" ]; then
+    from=$work/dist
     for arch in x64 x86; do
-        cmake --preset "$arch" -B "$work/build-$arch" -DBUILD_TESTING=OFF -DDIST_ROOT="$stage" >/dev/null
+        cmake --preset "$arch" -B "$work/build-$arch" -DBUILD_TESTING=OFF -DDIST_ROOT="$from" >/dev/null
         cmake --build "$work/build-$arch" -j"$(nproc)" >/dev/null
     done
 fi
+for file in "${EXECUTABLES[@]}"; do
+    [ ! -f "$stage/$file" ] || continue
+    readable executable "$from/$file"
+    mkdir -p "$stage/$(dirname "$file")"
+    cp "$from/$file" "$stage/$file"
+done
 python3 tests/release/check_executables.py "$stage" || die "the executables failed their checks"
 
 if [ -n "$signing" ]; then

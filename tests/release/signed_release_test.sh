@@ -1,9 +1,11 @@
 #!/bin/bash
-# The signed release: scripts/release.sh signs the executables of DIST_ROOT
-# with a throwaway self-signed certificate; each verifies against it and stops
-# verifying after a flipped byte, signed kbreg still works under Wine in a
-# fresh prefix, and bad input stops the release with a message naming the
-# file, leaving no release behind.
+# The signed release: scripts/release.sh builds and signs the executables with
+# a throwaway self-signed certificate; the release holds them and SHA256SUMS
+# only, each verifies against the certificate and stops verifying after a
+# flipped byte, a second release into the same folder and one into a build's
+# dist/ replace what is there, signed kbreg still works under Wine in a fresh
+# prefix, and bad input stops the release with a message naming the file,
+# leaving no release behind.
 #   signed_release_test.sh SOURCE_DIR DIST_ROOT WORK_DIR
 set -euo pipefail
 source_dir=$1 dist=$2 work=$3
@@ -14,6 +16,13 @@ trap '"$source_dir/cmake/wine-prefix.sh" destroy "$work/prefix"' EXIT
 source "$source_dir/tests/support/checks.sh"
 # release OUT OPTIONS...: signs DIST_ROOT's executables into OUT; the output goes to OUT.log.
 release() { "$source_dir/scripts/release.sh" --from "$dist" --out "$@" > "$1.log" 2>&1; }
+# built OUT OPTIONS...: the same from a clean build, as a release is made.
+built() { "$source_dir/scripts/release.sh" --out "$@" > "$1.log" 2>&1; }
+# holds_release OUT: the three executables and SHA256SUMS, nothing else.
+holds_release() {
+    diff <(cd "$1" && find . -mindepth 1 | LC_ALL=C sort) \
+         <(printf './%s\n' SHA256SUMS x64 x64/kbreg.exe x86 x86/halfkey.exe x86/kbreg.exe)
+}
 # refused OUT MESSAGE OPTIONS...: the release fails, says MESSAGE, and leaves
 # neither OUT nor its staging folder.
 refused() {
@@ -32,9 +41,10 @@ openssl pkcs12 -export -in "$work/cert.pem" -inkey "$work/key.pem" -out "$work/c
     -passout file:"$work/password"
 
 echo "== signing"
-check "release with a PKCS#12 file and a password file" \
-    release "$work/signed" --pkcs12 "$work/cert.p12" --password-file "$work/password"
-for file in x64/kbreg.exe x86/kbreg.exe x86/halfkey.exe; do
+check "release from a clean build with a PKCS#12 file and a password file" \
+    built "$work/signed" --pkcs12 "$work/cert.p12" --password-file "$work/password"
+check "it holds the executables and SHA256SUMS only" holds_release "$work/signed"
+for file in $(awk '{print $2}' "$work/signed/SHA256SUMS"); do
     check "$file verifies against the certificate" \
         osslsigncode verify -CAfile "$work/cert.pem" "$work/signed/$file"
 done
@@ -44,6 +54,16 @@ python3 -c 'import sys; f = open(sys.argv[1], "r+b"); f.seek(1024); b = f.read(1
     "$work/flipped.exe"
 check "one flipped byte in the code fails verification" \
     fails osslsigncode verify -CAfile "$work/cert.pem" "$work/flipped.exe"
+
+echo "== replacing"
+cp -r "$work/signed" "$work/again"
+check "a second release into the same folder" release "$work/again"
+check "it holds the executables and SHA256SUMS only" holds_release "$work/again"
+# A build's dist/ holds the samples' placeholder IME too; released in place.
+mkdir "$work/dist" && cp -r "$dist/x64" "$dist/x86" "$dist/ime" "$work/dist/"
+check "a release into a build's dist/, from that build" \
+    "$source_dir/scripts/release.sh" --from "$work/dist" --out "$work/dist"
+check "it holds the executables and SHA256SUMS only" holds_release "$work/dist"
 
 echo "== signed kbreg under Wine"
 "$source_dir/cmake/wine-prefix.sh" create "$work/prefix"
