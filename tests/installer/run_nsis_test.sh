@@ -14,6 +14,7 @@ trap '"$source_dir/cmake/wine-prefix.sh" destroy "$prefix"' EXIT
 
 export WINEPREFIX=$prefix WORK=$work
 source "$source_dir/tests/installer/installer_checks.sh"
+source "$source_dir/tests/docs/troubleshooting_queries.sh"
 # The NSIS programs are 32-bit: wait for them and the tools they start.
 nsis_programs='tevra-ime-setup\.exe|update\.exe|uninstall\.exe|Au_\.exe|kbreg(32|64)\.exe|halfkey\.exe'
 view=64 install_dir='C:\Program Files\Tevra IME' imes='x64:system32 x86:syswow64'
@@ -79,8 +80,11 @@ check "uninstall entry: Tevra IME 1.0.0.0, by Tevra, with the uninstall commands
     test "$(value "$uninstall_entry" DisplayName /reg:64)|$(value "$uninstall_entry" DisplayVersion /reg:64)|$(value "$uninstall_entry" Publisher /reg:64)|$(value "$uninstall_entry" QuietUninstallString /reg:64)" \
     = "Tevra IME|1.0.0.0|Tevra|\"$install_dir\\uninstall.exe\" /S"
 
-echo "== uninstall (silent)"
 seed_preload
+echo "== the installer guide's troubleshooting queries"
+check_troubleshooting_queries
+
+echo "== uninstall (silent)"
 run_uninstaller
 check "the uninstaller exits with 0" test "$code" = 0
 check_uninstalled 64
