@@ -138,7 +138,7 @@ FunctionEnd
 !macroend
 !macro TakeBackImeFile ARCH FOLDER
   ${If} $ImeAdded${ARCH} == 1
-    Delete /REBOOTOK "${FOLDER}\${IME_FILE}"
+    !insertmacro RemoveImeFile ${ARCH} "${FOLDER}"
   ${EndIf}
 !macroend
 
@@ -262,14 +262,21 @@ Function .onInstFailed
   ${EndIf}
 FunctionEnd
 
-; A silent install has no exit code of its own for "restart needed": 3010,
-; as Windows Installer says it.
-Function .onInstSuccess
+; An IME file in use is replaced or deleted at the next restart. A silent run
+; has no exit code of its own for that: it ends with 3010, as Windows
+; Installer does.
+!macro AskForRestart
   ${If} ${RebootFlag}
     SetErrorLevel 3010
-    MessageBox MB_YESNO|MB_ICONQUESTION "Restart Windows now to finish the update of the Tevra IME?" /SD IDNO IDNO +2
+    MessageBox MB_YESNO|MB_ICONQUESTION "A restart finishes the changes to the Tevra IME. Restart Windows now?" /SD IDNO IDNO +2
     Reboot
   ${EndIf}
+!macroend
+Function .onInstSuccess
+  !insertmacro AskForRestart
+FunctionEnd
+Function un.onUninstSuccess
+  !insertmacro AskForRestart
 FunctionEnd
 
 Section "Uninstall"
@@ -283,7 +290,4 @@ Section "Uninstall"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
-  ${If} ${RebootFlag}
-    SetErrorLevel 3010
-  ${EndIf}
 SectionEnd
