@@ -60,8 +60,9 @@ Source: "{#Dist}\x86\halfkey.exe"; DestDir: "{app}"
 ; The IME files last, after every file that can fail. On a first install
 ; [Code] puts them in place before kbreg runs, and these entries find the same
 ; version there. On an update they replace an older file, at the next restart
-; when a program has the input method loaded (restartreplace). [Code] removes
-; them at uninstall, after kbreg has removed the layout. {sys} is System32 of the install mode's
+; when a program has the input method loaded (restartreplace); Setup then
+; ends with the /RESTARTEXITCODE given. [Code] removes them at uninstall,
+; after kbreg has removed the layout. {sys} is System32 of the install mode's
 ; bitness: the 64-bit one in the x64 setup.
 Source: "{#Dist}\ime\{#Arch}\tevra.ime"; DestDir: "{sys}"; Flags: restartreplace uninsneveruninstall
 #if Arch == "x64"
@@ -72,6 +73,7 @@ Source: "{#Dist}\ime\x86\tevra.ime"; DestDir: "{syswow64}"; Flags: restartreplac
 var
   { What PrepareToInstall added, for DeinitializeSetup to take back. }
   SysImePut, WowImePut, KbregStarted, Installed: Boolean;
+  { An IME file is deleted at the next restart. }
   UninstallRestart: Boolean;
 
 { The IME file of the [Files] entry for Dir. In the x64 setup and its
