@@ -22,7 +22,12 @@
 ; characters: never quote its arguments. Exec and [UninstallRun] quote only
 ; its own path. ISCC reads the Chinese display name right only because this
 ; file is UTF-8 with a byte-order mark.
-#define KbregArgs "tevra.ime 中文输入法 Ime HKLID"
+#define ImeFile "tevra.ime"
+#define ImeName "中文输入法"
+; The records: Software\Tevra\<Section>, value <ValueName>.
+#define Section "Ime"
+#define ValueName "HKLID"
+#define KbregArgs ImeFile + " " + ImeName + " " + Section + " " + ValueName
 #define Version GetVersionNumbersString(Dist + "\" + Arch + "\kbreg.exe")
 
 [Setup]
@@ -64,9 +69,9 @@ Source: "{#Dist}\x86\halfkey.exe"; DestDir: "{app}"
 ; ends with the /RESTARTEXITCODE given. [Code] removes them at uninstall,
 ; after kbreg has removed the layout. {sys} is System32 of the install mode's
 ; bitness: the 64-bit one in the x64 setup.
-Source: "{#Dist}\ime\{#Arch}\tevra.ime"; DestDir: "{sys}"; Flags: restartreplace uninsneveruninstall
+Source: "{#Dist}\ime\{#Arch}\{#ImeFile}"; DestDir: "{sys}"; Flags: restartreplace uninsneveruninstall
 #if Arch == "x64"
-Source: "{#Dist}\ime\x86\tevra.ime"; DestDir: "{syswow64}"; Flags: restartreplace uninsneveruninstall
+Source: "{#Dist}\ime\x86\{#ImeFile}"; DestDir: "{syswow64}"; Flags: restartreplace uninsneveruninstall
 #endif
 
 [Code]
@@ -80,7 +85,7 @@ var
   uninstaller [Code] sees the 64-bit System32 too. }
 function ImePath(const Dir: String): String;
 begin
-  Result := ExpandConstant(Dir + '\tevra.ime');
+  Result := ExpandConstant(Dir + '\{#ImeFile}');
 end;
 
 { Puts the IME file into Dir for kbreg to register, unless one is there
@@ -91,8 +96,8 @@ begin
   Result := not FileExists(ImePath(Dir));
   if not Result then
     Exit;
-  ExtractTemporaryFiles(Dir + '\tevra.ime');  // into {tmp}\<Dir>\, braces and all
-  if not CopyFile(ExpandConstant('{tmp}\') + Dir + '\tevra.ime', ImePath(Dir), True) then
+  ExtractTemporaryFiles(Dir + '\{#ImeFile}');  // into {tmp}\<Dir>\, braces and all
+  if not CopyFile(ExpandConstant('{tmp}\') + Dir + '\{#ImeFile}', ImePath(Dir), True) then
     RaiseException('Could not copy the IME file to ' + ImePath(Dir));
 end;
 
@@ -130,9 +135,9 @@ end;
   record, or the machine-wide one when that is missing or 0. }
 function RecordedLayout: String;
 begin
-  if not RegQueryStringValue(HKCU, 'Software\Tevra\Ime', 'HKLID', Result)
+  if not RegQueryStringValue(HKCU, 'Software\Tevra\{#Section}', '{#ValueName}', Result)
      or (Result = '') or (Result = '0') then
-    if not RegQueryStringValue(HKLM, 'Software\Tevra\Ime', 'HKLID', Result) then
+    if not RegQueryStringValue(HKLM, 'Software\Tevra\{#Section}', '{#ValueName}', Result) then
       Result := '';
 end;
 
@@ -148,7 +153,7 @@ begin
   if Result then
     Result := RegQueryStringValue(HKLM, 'System\CurrentControlSet\Control\Keyboard Layouts\' + Layout,
                                   'Ime File', ImeFile)
-              and (CompareText(ExtractFileName(ImeFile), 'tevra.ime') = 0);
+              and (CompareText(ExtractFileName(ImeFile), '{#ImeFile}') = 0);
 end;
 
 { The registration happens here, from temporary copies of the tools, before
@@ -169,7 +174,7 @@ begin
     ExtractTemporaryFile('halfkey.exe');
     { halfkey first: whatever fails from here on must find no layout, or
       remove it. halfkey ends a field at a comma or an apostrophe. }
-    RunTool('halfkey.exe', 'Ime,InstallDir,' + ExpandConstant('{app}'));
+    RunTool('halfkey.exe', '{#Section},InstallDir,' + ExpandConstant('{app}'));
     { A repair or an update keeps an intact registration: the same layout,
       records and preload entry. Registering again is never safe: Wine adds a
       second layout for the file, and Windows unloads the input method first
@@ -182,10 +187,10 @@ begin
       { Exit code 0 proves nothing: kbreg skips a refused registration
         silently and records "0". The per-user record tells; an earlier
         install's record stays, so it goes first. }
-      RegDeleteValue(HKCU, 'Software\Tevra\Ime', 'HKLID');
+      RegDeleteValue(HKCU, 'Software\Tevra\{#Section}', '{#ValueName}');
       KbregStarted := True;
       RunTool('kbreg.exe', 'install {#KbregArgs}');
-      if not RegQueryStringValue(HKCU, 'Software\Tevra\Ime', 'HKLID', Layout)
+      if not RegQueryStringValue(HKCU, 'Software\Tevra\{#Section}', '{#ValueName}', Layout)
          or (Layout = '') or (Layout = '0') then
         RaiseException('The Tevra IME could not be registered as a keyboard layout.');
     end;

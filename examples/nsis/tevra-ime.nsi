@@ -32,18 +32,20 @@ Unicode true
 !define IME_NAME "中文输入法"
 !define SECTION "Ime"
 !define VALUE_NAME "HKLID"
+!define PRODUCT "Tevra IME"
+!define PUBLISHER "Tevra"
 ; The version shown in Add/Remove Programs: the tools' file version.
 !getdllversion "${DIST_DIR}/x64/kbreg.exe" TOOLS_VERSION_
 !define VERSION "${TOOLS_VERSION_1}.${TOOLS_VERSION_2}.${TOOLS_VERSION_3}.${TOOLS_VERSION_4}"
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tevra IME"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 
-Name "Tevra IME"
+Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
 ; kbreg and halfkey write HKEY_LOCAL_MACHINE and ask for no rights themselves.
 ; Unelevated, Windows would quietly redirect halfkey's write into the user's
 ; virtual store and it would still exit with 0.
 RequestExecutionLevel admin
-InstallDir "$PROGRAMFILES\Tevra IME"
+InstallDir "$PROGRAMFILES\${PRODUCT}"
 SilentInstall normal
 ; A file that cannot be written fails the install. By default a silent
 ; install skips it and still ends with 0, keeping the old file.
@@ -68,8 +70,8 @@ Var KbregStarted
 Function .onInit
   !insertmacro UseNativeView
   ${If} ${RunningX64}
-  ${AndIf} $INSTDIR == "$PROGRAMFILES\Tevra IME"
-    StrCpy $INSTDIR "$PROGRAMFILES64\Tevra IME"
+  ${AndIf} $INSTDIR == "$PROGRAMFILES\${PRODUCT}"
+    StrCpy $INSTDIR "$PROGRAMFILES64\${PRODUCT}"
   ${EndIf}
   ; An update goes where the installed copy is.
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
@@ -226,15 +228,15 @@ Section "Install"
     ReadRegStr $0 HKCU "Software\Tevra\${SECTION}" "${VALUE_NAME}"
     ${If} $0 == ""
     ${OrIf} $0 == "0"
-      MessageBox MB_ICONSTOP "The Tevra IME could not be registered as a keyboard layout." /SD IDOK
+      MessageBox MB_ICONSTOP "The ${PRODUCT} could not be registered as a keyboard layout." /SD IDOK
       Abort
     ${EndIf}
   ${EndIf}
 
   ; Written last, once the install has succeeded.
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Tevra IME"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Tevra"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
@@ -268,7 +270,7 @@ FunctionEnd
 !macro AskForRestart
   ${If} ${RebootFlag}
     SetErrorLevel 3010
-    MessageBox MB_YESNO|MB_ICONQUESTION "A restart finishes the changes to the Tevra IME. Restart Windows now?" /SD IDNO IDNO +2
+    MessageBox MB_YESNO|MB_ICONQUESTION "A restart finishes the changes to the ${PRODUCT}. Restart Windows now?" /SD IDNO IDNO +2
     Reboot
   ${EndIf}
 !macroend

@@ -139,6 +139,7 @@ let_go() {
 restart() {
     rm -f "$WORK"/held-*
     wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
     wait "${held[@]}" 2>/dev/null || true
     held=()
     $wine wineboot -r >/dev/null 2>&1
