@@ -3,6 +3,7 @@
 # removes it silently with Wine's msiexec in a fresh prefix (64-bit, or 32-bit
 # with win32) and checks the registry and the files after each; each of the
 # two is run first with a failure forced after kbreg, to check the rollback.
+# The x86 package on 64-bit Windows must refuse to install.
 #   run_msi_test.sh SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 [win32]
 set -euo pipefail
 source_dir=$1 dist=$2 work=$3 arch=$4 prefix_arch=${5:-win64}
@@ -13,6 +14,7 @@ trap '"$source_dir/cmake/wine-prefix.sh" destroy "$prefix"' EXIT
 wine=wine64
 [ "$prefix_arch" = win32 ] && wine=wine
 source "$source_dir/tests/installer/installer_checks.sh"
+source "$source_dir/tests/installer/msi_checks.sh"
 
 "$source_dir/examples/msi/build-msi.sh" "$arch" "$dist" "$msi"
 
@@ -50,34 +52,32 @@ check "the rollback actions run this package's kbreg" \
     sh -c 'msiinfo extract "$1" Binary.KbregBin | cmp - "$2"' - "$msi" "$dist/$arch/kbreg.exe"
 # 1042: an installed file's program (18), deferred (1024), impersonated.
 check "the user's uninstall is deferred and impersonated" test "$(column CustomAction KbregUninstallUser 2)" = 1042
-check "the user's uninstall runs kbreg uninstall when removing" \
-    test "$(target KbregUninstallUser)" = "$(target KbregUninstall)" -a "$(condition KbregUninstallUser)" = 'REMOVE="ALL"'
+check "the user's uninstall runs kbreg uninstall, under its condition" \
+    test "$(target KbregUninstallUser)" = "$(target KbregUninstall)" -a "$(condition KbregUninstallUser)" = "$(condition KbregUninstall)"
+# Wine's msiexec never sets UPGRADINGPRODUCTCODE: only the table shows that an
+# upgrade's removal of the older product leaves the layout alone on Windows.
+check "kbreg uninstall skipped when an upgrade removes the product" \
+    grep -q 'AND NOT UPGRADINGPRODUCTCODE' <(condition KbregUninstall)
 check "the user's uninstall comes before the system account's" \
     test "$(sequence InstallInitialize)" -lt "$(sequence KbregUninstallUser)" -a "$(sequence KbregUninstallUser)" -lt "$(sequence KbregUninstall)"
 check "IMENAME holds 中文输入法" test "$(column Property IMENAME 2)" = 中文输入法
 
-if [ "$arch" = x64 ]; then
-    view=64 install_dir='C:\Program Files\Tevra IME\'
-elif [ "$prefix_arch" = win32 ]; then
-    view=32 install_dir='C:\Program Files\Tevra IME\' one_view=one-view
-else
-    view=32 install_dir='C:\Program Files (x86)\Tevra IME\'
-fi
 "$source_dir/cmake/wine-prefix.sh" create "$prefix" "$prefix_arch"
-
-program_dir=$(unix_path "$install_dir") imes=$arch:system32
-[ "$arch" = x86 ] && [ "$prefix_arch" = win64 ] && imes=$arch:syswow64
+msi_places "$arch" "$prefix_arch"
 installed_files() { { ls "$program_dir/kbreg.exe" "$program_dir/halfkey.exe" 2>/dev/null; ime_files_in "$imes"; } | wc -l; }
-# add_failure MSI SEQUENCE CONDITION: a deferred action there that fails. Not a
-# program that does not exist: Wine's msiexec counts one it cannot start as a
-# success.
-add_failure() {
-    msibuild "$1" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('FailHere', 1058, 'TARGETDIR', 'cmd.exe /c exit 3')"
-    msibuild "$1" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('FailHere', '$3', $2)"
-}
-msiexec_fails() {  # msiexec_fails ARGUMENTS...: Wine's exits with 1627 (the shell sees 91), Windows' with 1603
-    ! $wine msiexec "$@" /qn
-}
+all_files=$(( 2 + $(wc -w <<<"$imes") ))
+
+if [ "$arch-$prefix_arch" = x86-win64 ]; then
+    # An IME file serves only programs of its own bitness: on 64-bit Windows
+    # the x86 package would leave 64-bit programs without the input method.
+    echo "== install on 64-bit Windows (msiexec /i /qn): refused"
+    check "msiexec /i fails" msiexec_fails /i "$(windows_path "$msi")" /l*v "$(windows_path "$work/refused.log")"
+    check "no product installed" test -z "$(products)"
+    check "no installed file" test "$(installed_files)" = 0
+    check "neither tool ran" missing 'HKLM\Software\Tevra' /reg:32
+    finish
+    exit
+fi
 
 echo "== install failing after kbreg install (msiexec /i /qn)"
 cp "$msi" "$work/failing.msi"
@@ -96,7 +96,7 @@ echo "== install (msiexec /i /qn)"
 check "msiexec /i exits with 0" \
     $wine msiexec /i "$(windows_path "$msi")" /qn /l*v "$(windows_path "$work/install.log")"
 check_installed "$view" "$install_dir" ${one_view:-}
-check "tevra.ime for $arch in ${imes#*:}" ime_files_put "$dist" "$imes"
+check "tevra.ime in each system folder: $imes" ime_files_put "$dist" "$imes"
 
 echo "== removal failing after kbreg uninstall (msiexec /x /qn)"
 # msiexec removes a product with the copy of the package it keeps (a changed
@@ -111,7 +111,7 @@ cp "$work/cached.msi" "$cached"
 # registration (the first free e00N0409), so the record may now name another
 # key than the install's: check_installed reads it back.
 check_installed "$view" "$install_dir" ${one_view:-}
-check "installed files left in place" test "$(installed_files)" = 3
+check "installed files left in place" test "$(installed_files)" = "$all_files"
 
 echo "== remove (msiexec /x /qn)"
 seed_preload

@@ -1,0 +1,37 @@
+# What the MSI tests share; sourced after installer_checks.sh, with $wine
+# and $WORK set.
+
+# msi_places ARCH PREFIX_ARCH: where the sample package for ARCH puts things
+# in a win64 or win32 prefix. Sets view (the registry view of its kbreg),
+# install_dir, program_dir, imes (ARCH:FOLDER pairs) and one_view.
+msi_places() {
+    one_view=
+    case $1-$2 in
+    x64-win64) view=64 install_dir='C:\Program Files\Tevra IME\' imes='x64:system32 x86:syswow64' ;;
+    x86-win64) view=32 install_dir='C:\Program Files (x86)\Tevra IME\' imes='x86:syswow64' ;;
+    x86-win32) view=32 install_dir='C:\Program Files\Tevra IME\' imes='x86:system32' one_view=one-view ;;
+    esac
+    program_dir=$(unix_path "$install_dir")
+}
+
+# add_failure MSI SEQUENCE CONDITION: a deferred action there that fails. Not a
+# program that does not exist: Wine's msiexec counts one it cannot start as a
+# success.
+add_failure() {
+    msibuild "$1" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('FailHere', 1058, 'TARGETDIR', 'cmd.exe /c exit 3')"
+    msibuild "$1" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('FailHere', '$3', $2)"
+}
+msiexec_fails() {  # msiexec_fails ARGUMENTS...: Wine's exits with 1627 (the shell sees 91), Windows' with 1603
+    ! $wine msiexec "$@" /qn
+}
+
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+products() {  # the product codes of the Tevra IME entries in Add or Remove Programs
+    local key
+    for key in $(query "$uninstall_key" | grep -o '{[-0-9A-F]*}$'); do
+        [ "$(value "$uninstall_key\\$key" DisplayName)" != "Tevra IME" ] || echo "$key"
+    done
+}
+product_code() {  # product_code MSI
+    msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" {print $2}'
+}

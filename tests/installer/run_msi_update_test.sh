@@ -1,0 +1,143 @@
+#!/bin/bash
+# The sample MSI package over an installed one, in a fresh prefix (64-bit for
+# x64, 32-bit for x86, which refuses 64-bit Windows): v1 built from DIST_ROOT,
+# v2 from UPDATE_DIST (every file's version raised, so ProductVersion 1.0.1).
+#   upgrade:        v2 over v1 while the IME files are in use, the restart,
+#                   then v2 removed while they are in use again
+#   failed-upgrade: v2 failing after InstallFiles over v1, IME files in use
+#   repair:         v1 refused over v2; v2 repaired with its registration
+#                   intact, then after its layout key was deleted; v2 built
+#                   again (same version, another product) over it
+#   run_msi_update_test.sh SOURCE_DIR DIST_ROOT UPDATE_DIST WORK_DIR CASE x64|x86
+set -euo pipefail
+source_dir=$1 dist=$2 update=$3 work=$4 case=$5 arch=$6
+prefix_arch=win64 wine=wine64
+[ "$arch" = x86 ] && prefix_arch=win32 wine=wine
+export WINEDEBUG=-all WINEPREFIX=$work/prefix WORK=$work
+rm -rf "$work" && mkdir -p "$work"
+trap '"$source_dir/cmake/wine-prefix.sh" destroy "$WINEPREFIX"' EXIT
+source "$source_dir/tests/installer/installer_checks.sh"
+source "$source_dir/tests/installer/msi_checks.sh"
+
+build() { "$source_dir/examples/msi/build-msi.sh" "$arch" "$1" "$work/$2.msi" && product[$2]=$(product_code "$work/$2.msi"); }
+declare -A product
+build "$dist" v1
+build "$update" v2
+"$source_dir/cmake/wine-prefix.sh" create "$WINEPREFIX" "$prefix_arch"
+msi_places "$arch" "$prefix_arch"
+
+msiexec_code() {  # msiexec_code LOG ARGUMENTS...: quiet, no restart; sets $code
+    code=0
+    $wine msiexec "${@:2}" /qn /norestart /l*v "$(windows_path "$work/$1.log")" || code=$?
+}
+install() {  # install PACKAGE: msiexec /i, which must succeed
+    echo "== $1 (msiexec /i)"
+    msiexec_code "$1" /i "$(windows_path "$work/$1.msi")"
+    check "msiexec /i $1 exits with 0" test "$code" = 0
+}
+files_of() {  # files_of DIST: the installed program files and IME files are those of DIST
+    cmp "$1/$arch/kbreg.exe" "$program_dir/kbreg.exe" && cmp "$1/x86/halfkey.exe" "$program_dir/halfkey.exe" &&
+        ime_files_put "$1" "$imes"
+}
+# kept PACKAGE: PACKAGE is the one product, and the registration is the one
+# made first ($first): same handle in both records, the only IME layout, and
+# still in the user's preload list (seeded by the first install).
+kept() {
+    check "one product: $1" test "$(products)" = "${product[$1]}"
+    check_installed "$view" "$install_dir" $one_view
+    check "same layout handle: $first" test "$layout" = "$first"
+    check "no other IME layout registered" test "$(ime_layout_keys)" = 1
+    [ -z "${seeded:-}" ] || check "preload entry kept" test "$(value "$preload" 3)" = "${layout^^}"
+}
+first_install() {  # first_install PACKAGE [seed]: sets $first; seed: seeds the preload list
+    install "$1"
+    check_installed "$view" "$install_dir" $one_view
+    first=$layout seeded=${2:-}
+    [ -z "$seeded" ] || seed_preload
+}
+
+# What Wine's msiexec does differently, as the checks above accept it.
+deletion_queued_or_left() {  # each IME file queued for deletion, or left with nothing queued
+    local pair
+    for pair in $imes; do
+        queued | grep -qixF "\??\C:\windows\\${pair#*:}\tevra.ime => " ||
+            { [ -e "$WINEPREFIX/drive_c/windows/${pair#*:}/tevra.ime" ] && [ -z "$(queued)" ]; } || return 1
+    done
+}
+v1_programs_or_none() {  # each program file v1's, or gone
+    { [ ! -e "$program_dir/kbreg.exe" ] || cmp "$dist/$arch/kbreg.exe" "$program_dir/kbreg.exe"; } &&
+        { [ ! -e "$program_dir/halfkey.exe" ] || cmp "$dist/x86/halfkey.exe" "$program_dir/halfkey.exe"; }
+}
+
+case $case in
+upgrade)
+    first_install v1 seed
+    echo "== v2 over v1, the IME files in use"
+    hold_imes "$imes"
+    msiexec_code v2 /i "$(windows_path "$work/v2.msi")"
+    # ERROR_SUCCESS_REBOOT_REQUIRED: installed, the IME files wait for the restart.
+    check "msiexec /i v2 exits with 3010 (the shell sees 194)" test "$code" = 3010 -o "$code" = 194
+    kept v2
+    echo "== restart"
+    restart
+    check "v2's program and IME files in place" files_of "$update"
+
+    echo "== v2 removed, the IME files in use (msiexec /x)"
+    hold_imes "$imes"
+    msiexec_code remove /x "$(windows_path "$work/v2.msi")"
+    # Windows Installer queues the IME files' deletion for the restart and ends
+    # with 3010. Wine's msiexec logs that it cannot delete a file in use and
+    # leaves it for good, queueing nothing, and ends with 0: accepted here.
+    check "msiexec /x exits with 0 or 3010" test "$code" = 0 -o "$code" = 3010 -o "$code" = 194
+    check "no product left" test -z "$(products)"
+    check_uninstalled "$view"
+    check "program files removed" test ! -e "$program_dir/kbreg.exe" -a ! -e "$program_dir/halfkey.exe"
+    check "IME files queued for deletion (Wine: left, nothing queued)" deletion_queued_or_left
+    ;;
+failed-upgrade)
+    first_install v1 seed
+    # The failure comes after KbregInstall, which this upgrade skips: so
+    # neither may its rollback run, which would take v1's layout away.
+    cp "$work/v2.msi" "$work/failing.msi"
+    add_failure "$work/failing.msi" 4030 ''
+    echo "== v2 failing after InstallFiles over v1, the IME files in use"
+    hold_imes "$imes"
+    msiexec_code failing /i "$(windows_path "$work/failing.msi")"
+    check "msiexec /i fails" test "$code" != 0 -a "$code" != 3010 -a "$code" != 194
+    kept v1
+    check "v1's IME files in place" ime_files_put "$dist" "$imes"
+    # Windows Installer restores the program files the rollback takes back
+    # and drops the renames it queued for the IME files in use. Wine's
+    # msiexec keeps no copy of the files it replaces: its rollback deletes
+    # them, and leaves the renames queued, so after the restart v2's IME files
+    # stand there. Accepted here; the registration must stay all the same.
+    check "v1's program files in place (Wine: deleted)" v1_programs_or_none
+    echo "== restart"
+    restart
+    kept v1
+    check "v1's IME files in place (Wine: v2's)" eval 'ime_files_put "$dist" "$imes" || ime_files_put "$update" "$imes"'
+    ;;
+repair)
+    build "$update" v2again
+    first_install v2
+    echo "== v1 over v2: refused"
+    msiexec_code downgrade /i "$(windows_path "$work/v1.msi")"
+    check "msiexec /i v1 fails" test "$code" != 0
+    kept v2
+    echo "== repair, the registration intact"
+    msiexec_code repair /i "$(windows_path "$work/v2.msi")" REINSTALL=ALL REINSTALLMODE=omus
+    check "the repair exits with 0" test "$code" = 0
+    kept v2
+    echo "== repair after the layout key was deleted"
+    $wine reg delete "$layouts\\$layout" /f >/dev/null 2>&1
+    msiexec_code repair-again /i "$(windows_path "$work/v2.msi")" REINSTALL=ALL REINSTALLMODE=omus
+    check "the repair exits with 0" test "$code" = 0
+    check_installed "$view" "$install_dir" $one_view
+    check "one IME layout registered" test "$(ime_layout_keys)" = 1
+    first=$layout
+    echo "== v2 built again (same version, another product code) over v2"
+    install v2again
+    kept v2again
+    ;;
+esac
+finish
