@@ -86,19 +86,21 @@ mkdir "$tmp/Binary"
 cp "$dist/$arch/kbreg.exe" "$tmp/Binary/KbregBin.ibd"
 printf 'Name\tData\r\ns72\tv0\r\nBinary\tName\r\nKbregBin\tKbregBin.ibd\r\n' >"$tmp/Binary.idt"
 (cd "$tmp" && msibuild "$out" -i Binary.idt)
-row() {  # row ACTION COLUMN: that column (2 condition, 3 sequence) of ACTION's row
-    msiinfo export "$out" InstallExecuteSequence | tr -d '\r' | awk -F'\t' -v a="$1" -v c="$2" '$1 == a {print $c}'
+row() {  # row TABLE ACTION COLUMN: that column of ACTION's row
+    msiinfo export "$out" "$1" | tr -d '\r' | awk -F'\t' -v a="$2" -v c="$3" '$1 == a {print $c}'
 }
-rollback() {  # rollback ACTION UNDOES KBREG_ARGUMENTS: just before UNDOES, with its condition
-    query "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('$1', 3394, 'KbregBin', '$3')"
-    query "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('$1', '$(row "$2" 2)', $(($(row "$2" 3) - 5)))"
+# rollback ACTION UNDOES OPPOSITE: just before UNDOES, with its condition,
+# running OPPOSITE's kbreg command line.
+rollback() {
+    query "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('$1', 3394, 'KbregBin', '$(row CustomAction "$3" 4)')"
+    query "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('$1', '$(row InstallExecuteSequence "$2" 2)', $(($(row InstallExecuteSequence "$2" 3) - 5)))"
 }
 # A failed install takes the layout back, before the files go; an install
 # that found the layout registered (an upgrade, a repair) leaves it alone.
-rollback KbregInstallRollback KbregInstall 'uninstall tevra.ime [IMENAME] Ime HKLID'
+rollback KbregInstallRollback KbregInstall KbregUninstall
 # A failed removal registers the layout again; kbreg records the new handle.
 # Windows restores tevra.ime (RemoveFiles' rollback) before this runs, so the
 # system finds the file. Wine runs this first: after a failure later than
 # RemoveFiles, Wine 10 finds no file and refuses the layout (Wine 8 does not
 # read the file).
-rollback KbregUninstallRollback KbregUninstall 'install tevra.ime [IMENAME] Ime HKLID'
+rollback KbregUninstallRollback KbregUninstall KbregInstall
