@@ -198,7 +198,8 @@ install_first() {  # install_first SETUP: the first install, checked, with a see
 }
 
 # lifecycle_Repair DIST SETUP: the same setup again, with the IME files in
-# use; then again after the layout key was deleted by hand.
+# use; then again after the layout key was deleted by hand, and with records
+# that name another input method's layout.
 lifecycle_Repair() {
     install_first "$2"
     echo "== repair: the same setup again, the IME files in use"
@@ -214,6 +215,15 @@ lifecycle_Repair() {
     check "the repair exits with 0" test "$code" = 0
     check_installed "$view" "$install_dir" ${one_view:-}
     check "the new layout is the only one naming tevra.ime" test "$(ime_layouts)" = "$layout"
+    echo "== repair with records that name another input method's layout"
+    local other=e0ff0804
+    $wine reg add "$layouts\\$other" /v 'Ime File' /d other.ime /f >/dev/null
+    $wine reg add 'HKCU\Software\Tevra\Ime' /v HKLID /d $other /f >/dev/null
+    $wine reg add 'HKLM\Software\Tevra\Ime' /v HKLID /d $other "/reg:$view" /f >/dev/null
+    run_setup "$2" stale-record
+    check "the repair exits with 0" test "$code" = 0
+    check_installed "$view" "$install_dir" ${one_view:-}
+    check "the other input method's layout left as it was" test "$(layout_value $other 'Ime File')" = other.ime
 }
 
 # lifecycle_UpgradeInUse DIST SETUP UPDATE_DIST UPDATE_SETUP: the update with
