@@ -30,32 +30,14 @@ msiexec_code() {  # msiexec_code LOG ARGUMENTS...: quiet, no restart; sets $code
     code=0
     $wine msiexec "${@:2}" /qn /norestart /l*v "$(windows_path "$work/$1.log")" || code=$?
 }
-install() {  # install PACKAGE: msiexec /i, which must succeed
-    echo "== $1 (msiexec /i)"
-    msiexec_code "$1" /i "$(windows_path "$work/$1.msi")"
-    check "msiexec /i $1 exits with 0" test "$code" = 0
-}
-files_of() {  # files_of DIST: the installed program files and IME files are those of DIST
-    cmp "$1/$arch/kbreg.exe" "$program_dir/kbreg.exe" && cmp "$1/x86/halfkey.exe" "$program_dir/halfkey.exe" &&
-        ime_files_put "$1" "$imes"
-}
-# kept PACKAGE: PACKAGE is the one product, and the registration is the one
-# made first ($first): same handle in both records, the only IME layout, and
-# still in the user's preload list (seeded by the first install).
+run_setup() { msiexec_code "$2" /i "$(windows_path "$1")"; }  # run_setup MSI LOG
+programs="kbreg.exe:$arch/kbreg.exe halfkey.exe:x86/halfkey.exe"
+# kept PACKAGE: PACKAGE is the one product, and the registration is the
+# first install's.
 kept() {
     check "one product: $1" test "$(products)" = "${product[$1]}"
-    check_installed "$view" "$install_dir" $one_view
-    check "same layout handle: $first" test "$layout" = "$first"
-    check "no other IME layout registered" test "$(ime_layout_keys)" = 1
-    [ -z "${seeded:-}" ] || check "preload entry kept" test "$(value "$preload" 3)" = "${layout^^}"
+    check_kept
 }
-first_install() {  # first_install PACKAGE [seed]: sets $first; seed: seeds the preload list
-    install "$1"
-    check_installed "$view" "$install_dir" $one_view
-    first=$layout seeded=${2:-}
-    [ -z "$seeded" ] || seed_preload
-}
-
 # What Wine's msiexec does differently, as the checks above accept it.
 deletion_queued_or_left() {  # each IME file queued for deletion, or left with nothing queued
     local pair
@@ -65,13 +47,15 @@ deletion_queued_or_left() {  # each IME file queued for deletion, or left with n
     done
 }
 v1_programs_or_none() {  # each program file v1's, or gone
-    { [ ! -e "$program_dir/kbreg.exe" ] || cmp "$dist/$arch/kbreg.exe" "$program_dir/kbreg.exe"; } &&
-        { [ ! -e "$program_dir/halfkey.exe" ] || cmp "$dist/x86/halfkey.exe" "$program_dir/halfkey.exe"; }
+    local pair
+    for pair in $programs; do
+        [ ! -e "$program_dir/${pair%%:*}" ] || cmp "$dist/${pair#*:}" "$program_dir/${pair%%:*}" || return 1
+    done
 }
 
 case $case in
 upgrade)
-    first_install v1 seed
+    install_first "$work/v1.msi"
     echo "== v2 over v1, the IME files in use"
     hold_imes "$imes"
     msiexec_code v2 /i "$(windows_path "$work/v2.msi")"
@@ -80,7 +64,7 @@ upgrade)
     kept v2
     echo "== restart"
     restart
-    check "v2's program and IME files in place" files_of "$update"
+    check "v2's program and IME files in place" eval 'programs_from "$update" && ime_files_put "$update" "$imes"'
 
     echo "== v2 removed, the IME files in use (msiexec /x)"
     hold_imes "$imes"
@@ -95,7 +79,7 @@ upgrade)
     check "IME files queued for deletion (Wine: left, nothing queued)" deletion_queued_or_left
     ;;
 failed-upgrade)
-    first_install v1 seed
+    install_first "$work/v1.msi"
     # The failure comes after KbregInstall, which this upgrade skips: so
     # neither may its rollback run, which would take v1's layout away.
     cp "$work/v2.msi" "$work/failing.msi"
@@ -119,7 +103,7 @@ failed-upgrade)
     ;;
 repair)
     build "$update" v2again
-    first_install v2
+    install_first "$work/v2.msi"
     echo "== v1 over v2: refused"
     msiexec_code downgrade /i "$(windows_path "$work/v1.msi")"
     check "msiexec /i v1 fails" test "$code" != 0
@@ -134,9 +118,10 @@ repair)
     check "the repair exits with 0" test "$code" = 0
     check_installed "$view" "$install_dir" $one_view
     check "one IME layout registered" test "$(ime_layout_keys)" = 1
-    first=$layout
+    seed_preload
     echo "== v2 built again (same version, another product code) over v2"
-    install v2again
+    run_setup "$work/v2again.msi" v2again
+    check "msiexec /i exits with 0" test "$code" = 0
     kept v2again
     ;;
 esac
