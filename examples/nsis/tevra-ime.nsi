@@ -144,6 +144,15 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; The program folder as the install section fills it.
+!macro RemoveProgramFiles
+  Delete "$INSTDIR\kbreg64.exe"
+  Delete "$INSTDIR\kbreg32.exe"
+  Delete "$INSTDIR\halfkey.exe"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+!macroend
+
 !macro RunTool CommandLine
   StrCpy $2 '${CommandLine}'
   ClearErrors
@@ -256,11 +265,7 @@ Function .onInstFailed
   !insertmacro ForEachImeFile TakeBackImeFile
   ${If} $NewFolder == 1
     SetOutPath "$TEMP"  ; the installer's working folder cannot be removed
-    Delete "$INSTDIR\kbreg64.exe"
-    Delete "$INSTDIR\kbreg32.exe"
-    Delete "$INSTDIR\halfkey.exe"
-    Delete "$INSTDIR\uninstall.exe"
-    RMDir "$INSTDIR"
+    !insertmacro RemoveProgramFiles
   ${EndIf}
 FunctionEnd
 
@@ -286,10 +291,6 @@ Section "Uninstall"
   !insertmacro RunTool '"$Kbreg" uninstall ${IME_FILE} ${IME_NAME} ${SECTION} ${VALUE_NAME}'
   ; The IME file only after its layout is gone.
   !insertmacro ForEachImeFile RemoveImeFile
-  Delete "$INSTDIR\kbreg64.exe"
-  Delete "$INSTDIR\kbreg32.exe"
-  Delete "$INSTDIR\halfkey.exe"
-  Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
+  !insertmacro RemoveProgramFiles
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

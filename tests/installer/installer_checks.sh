@@ -8,6 +8,22 @@ PATH="$(dirname "${BASH_SOURCE[0]}")/../../cmake/wine-bin:$PATH"
 # Wine's own tools run on the 64-bit loader alone, but in a 32-bit prefix.
 wine=${wine:-wine64}
 
+# places ARCH PREFIX_ARCH: where a sample setup for ARCH (x64 or x86) puts
+# things in a win64 or win32 prefix. Sets view (the registry view of its
+# kbreg), install_dir (no backslash at the end), program_dir, imes (ARCH:FOLDER
+# pairs), one_view (32-bit Windows) and wine (in a 32-bit prefix Wine's own
+# tools run on the 32-bit loader). Fails for x64 in a win32 prefix.
+places() {
+    one_view= wine=wine64
+    case $1-$2 in
+    x64-win64) view=64 install_dir='C:\Program Files\Tevra IME' imes='x64:system32 x86:syswow64' ;;
+    x86-win64) view=32 install_dir='C:\Program Files (x86)\Tevra IME' imes='x86:syswow64' ;;
+    x86-win32) view=32 install_dir='C:\Program Files\Tevra IME' imes='x86:system32' one_view=one-view wine=wine ;;
+    *) return 1 ;;
+    esac
+    program_dir=$(unix_path "$install_dir")
+}
+
 query() { { $wine reg query "$@" 2>/dev/null || true; } | tr -d '\r'; }
 missing() { ! $wine reg query "$@" >/dev/null 2>&1; }
 value() {  # value KEY NAME [/reg:32|/reg:64]: the data, blanks and all
@@ -161,6 +177,7 @@ queued() {
 # (32-bit Windows).
 
 restart_needed() { [ "$code" = 3010 ] || [ "$code" = 194 ]; }  # 194: what a shell sees of 3010
+failed() { [ "$code" != 0 ] && ! restart_needed; }
 programs_from() {  # programs_from DIST: the program files are DIST's
     local pair
     for pair in $programs; do cmp "$1/${pair#*:}" "$program_dir/${pair%%:*}" || return 1; done
@@ -263,7 +280,7 @@ lifecycle_FailedUpgrade() {
     hold_imes "$imes"
     hold x86 "$install_dir\\halfkey.exe"
     run_setup "$4" update
-    check "the update fails ($code)" test "$code" != 0 -a "$code" != 3010 -a "$code" != 194
+    check "the update fails ($code)" failed
     check_kept
     check "the program files are the installed copy's" programs_from "$1"
     check "the IME files are the installed copy's" ime_files_put "$1" "$imes"

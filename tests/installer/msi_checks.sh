@@ -1,17 +1,11 @@
 # What the MSI tests share; sourced after installer_checks.sh, with $wine
 # and $WORK set.
 
-# msi_places ARCH PREFIX_ARCH: where the sample package for ARCH puts things
-# in a win64 or win32 prefix. Sets view (the registry view of its kbreg),
-# install_dir, program_dir, imes (ARCH:FOLDER pairs) and one_view.
+# msi_places ARCH PREFIX_ARCH: places (installer_checks.sh), with the
+# install folder as the package writes it, [INSTALLFOLDER], backslash and all.
 msi_places() {
-    one_view=
-    case $1-$2 in
-    x64-win64) view=64 install_dir='C:\Program Files\Tevra IME\' imes='x64:system32 x86:syswow64' ;;
-    x86-win64) view=32 install_dir='C:\Program Files (x86)\Tevra IME\' imes='x86:syswow64' ;;
-    x86-win32) view=32 install_dir='C:\Program Files\Tevra IME\' imes='x86:system32' one_view=one-view ;;
-    esac
-    program_dir=$(unix_path "$install_dir")
+    places "$1" "$2"
+    install_dir+='\'
 }
 
 # add_failure MSI SEQUENCE CONDITION: a deferred action there that fails. Not a

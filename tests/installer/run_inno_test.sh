@@ -10,15 +10,6 @@
 #   run_inno_test.sh SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 win64|win32 [SCENARIO UPDATE_DIST]
 set -euo pipefail
 source_dir=$1 dist=$2 work=$3 arch=$4 prefix_arch=$5 scenario=${6:-} update=${7:-}
-# The program folder, the IME files as ARCH:SYSTEM_FOLDER pairs, the program
-# files. In a 32-bit prefix Wine's own tools run on the 32-bit loader.
-wine=wine64
-case $arch-$prefix_arch in
-x64-win64) view=64 install_dir='C:\Program Files\Tevra IME' imes='x64:system32 x86:syswow64' ;;
-x86-win64) view=32 install_dir='C:\Program Files (x86)\Tevra IME' imes='x86:syswow64' ;;
-x86-win32) view=32 install_dir='C:\Program Files\Tevra IME' imes='x86:system32' one_view=one-view wine=wine ;;
-*) echo "usage: $0 SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 win64|win32 [SCENARIO UPDATE_DIST] (x64 only on win64)" >&2; exit 2 ;;
-esac
 programs="kbreg.exe:$arch/kbreg.exe halfkey.exe:x86/halfkey.exe"
 # Without one an Inno setup exits with 1 even when silent.
 [ -n "${DISPLAY:-}" ] || { echo "$0: Inno Setup needs an X display: set DISPLAY" >&2; exit 1; }
@@ -27,7 +18,8 @@ export WINEDEBUG=-all WINEPREFIX=$prefix WORK=$work
 rm -rf "$work" && mkdir -p "$work"
 trap '"$source_dir/cmake/wine-prefix.sh" destroy "$prefix"' EXIT
 source "$source_dir/tests/installer/installer_checks.sh"
-program_dir=$(unix_path "$install_dir")
+places "$arch" "$prefix_arch" ||
+    { echo "usage: $0 SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 win64|win32 [SCENARIO UPDATE_DIST] (x64 only on win64)" >&2; exit 2; }
 uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{96E638E1-B840-4B76-BABD-B16D7450A6A6}_is1'
 # The setup (a loader and its .tmp), the uninstaller's first and second phase, the tools.
 inno_programs='(tevra-ime-x(64|86)|update)\.(exe|tmp)|unins000\.exe|_unins\.tmp|kbreg\.exe|halfkey\.exe'

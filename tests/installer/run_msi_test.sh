@@ -11,8 +11,6 @@ prefix=$work/prefix msi=$work/tevra-ime-$arch.msi
 export WINEDEBUG=-all WINEPREFIX=$prefix WORK=$work
 rm -rf "$work" && mkdir -p "$work"
 trap '"$source_dir/cmake/wine-prefix.sh" destroy "$prefix"' EXIT
-wine=wine64
-[ "$prefix_arch" = win32 ] && wine=wine
 source "$source_dir/tests/installer/installer_checks.sh"
 source "$source_dir/tests/installer/msi_checks.sh"
 
