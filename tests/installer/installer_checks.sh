@@ -10,18 +10,21 @@ wine=${wine:-wine64}
 
 # places ARCH PREFIX_ARCH: where a sample setup for ARCH (x64 or x86) puts
 # things in a win64 or win32 prefix. Sets view (the registry view of its
-# kbreg), install_dir (no backslash at the end), program_dir, imes (ARCH:FOLDER
-# pairs), one_view (32-bit Windows) and wine (in a 32-bit prefix Wine's own
-# tools run on the 32-bit loader). Fails for x64 in a win32 prefix.
+# kbreg), install_dir (no backslash at the end), program_dir, tools_dir and
+# tools_path (the tools' folder, which the modules put under the native
+# Common Files), imes (ARCH:FOLDER pairs), one_view (32-bit Windows) and wine
+# (in a 32-bit prefix Wine's own tools run on the 32-bit loader). Fails for
+# x64 in a win32 prefix.
 places() {
-    one_view= wine=wine64
+    one_view= wine=wine64 tools_dir='C:\Program Files\Common Files\Tevra\Ime'
     case $1-$2 in
     x64-win64) view=64 install_dir='C:\Program Files\Tevra IME' imes='x64:system32 x86:syswow64' ;;
-    x86-win64) view=32 install_dir='C:\Program Files (x86)\Tevra IME' imes='x86:syswow64' ;;
+    x86-win64) view=32 install_dir='C:\Program Files (x86)\Tevra IME' imes='x86:syswow64'
+               tools_dir='C:\Program Files (x86)\Common Files\Tevra\Ime' ;;
     x86-win32) view=32 install_dir='C:\Program Files\Tevra IME' imes='x86:system32' one_view=one-view wine=wine ;;
     *) return 1 ;;
     esac
-    program_dir=$(unix_path "$install_dir")
+    program_dir=$(unix_path "$install_dir") tools_path=$(unix_path "$tools_dir")
 }
 
 query() { { $wine reg query "$@" 2>/dev/null || true; } | tr -d '\r'; }
@@ -141,9 +144,16 @@ hold() {  # hold x64|x86 FILE...: C:\ paths, held until let_go or a restart
     echo "hold_files ($1) could not hold: ${*:2}" >&2
     return 1
 }
-hold_imes() {  # hold_imes PAIRS: each ARCH:FOLDER's tevra.ime, by a program of ARCH
+# loaded_too: files besides the IME files that programs with the input method
+# keep loaded, "ARCH:C:\path" (no blanks) each; held with them. A script
+# that sets it checks them in after_step, which the scenarios call after
+# each step: updated, update-restarted, uninstalled, uninstall-restarted.
+loaded_too=
+after_step() { :; }
+hold_imes() {  # hold_imes PAIRS: each ARCH:FOLDER's tevra.ime, by a program of ARCH, and loaded_too
     local pair
     for pair in $1; do hold "${pair%%:*}" "C:\\windows\\${pair#*:}\\tevra.ime" || return 1; done
+    for pair in $loaded_too; do hold "${pair%%:*}" "${pair#*:}" || return 1; done
 }
 let_go() {
     rm -f "$WORK"/held-*
@@ -173,14 +183,14 @@ queued() {
 # run_setup FILE LOG and run_uninstaller (each sets $code), restart_asked (the
 # uninstaller asked for a restart), nothing_left (prints what is left of an
 # install), and sets imes (ARCH:FOLDER pairs), view, install_dir, program_dir,
-# programs (NAME:FILE pairs, FILE relative to a dist folder) and one_view
-# (32-bit Windows).
+# tools_dir, tools_path, programs (NAME:FILE pairs: the tools in tools_path,
+# FILE relative to a dist folder) and one_view (32-bit Windows).
 
 restart_needed() { [ "$code" = 3010 ] || [ "$code" = 194 ]; }  # 194: what a shell sees of 3010
 failed() { [ "$code" != 0 ] && ! restart_needed; }
 programs_from() {  # programs_from DIST: the program files are DIST's
     local pair
-    for pair in $programs; do cmp "$1/${pair#*:}" "$program_dir/${pair%%:*}" || return 1; done
+    for pair in $programs; do cmp "$1/${pair#*:}" "$tools_path/${pair%%:*}" || return 1; done
 }
 ime_layouts() {  # the layout keys whose Ime File is tevra.ime
     local key
@@ -255,19 +265,23 @@ lifecycle_UpgradeInUse() {
     check "the program files are the update's" programs_from "$3"
     check "the IME files in use stay until the restart" ime_files_put "$1" "$imes"
     check "their replacement waits for the restart" waiting replace "$imes"
+    after_step updated
     echo "== restart"
     restart
     check "the IME files are the update's" ime_files_put "$3" "$imes"
     check_kept
+    after_step update-restarted
     echo "== uninstall, the IME files in use"
     hold_imes "$imes"
     run_uninstaller
     check "the uninstaller asks for a restart" restart_asked
     check_uninstalled "$view"
     check "the IME files' deletion waits for the restart" waiting delete "$imes"
+    after_step uninstalled
     echo "== restart"
     restart
     check "nothing left" nothing_left
+    after_step uninstall-restarted
 }
 
 # lifecycle_FailedUpgrade DIST SETUP UPDATE_DIST UPDATE_SETUP: the update
@@ -278,7 +292,7 @@ lifecycle_FailedUpgrade() {
     install_first "$2"
     echo "== update, halfkey.exe kept open, the IME files in use"
     hold_imes "$imes"
-    hold x86 "$install_dir\\halfkey.exe"
+    hold x86 "$tools_dir\\halfkey.exe"
     run_setup "$4" update
     check "the update fails ($code)" failed
     check_kept
@@ -289,6 +303,34 @@ lifecycle_FailedUpgrade() {
     restart
     check_kept
     check "the IME files are the installed copy's" ime_files_put "$1" "$imes"
+    echo "== uninstall"
+    run_uninstaller
+    check "the uninstaller exits with 0" test "$code" = 0
+    check_uninstalled "$view"
+    check "nothing left" nothing_left
+}
+
+# lifecycle_Migration DIST SETUP: a product that moves to the modules from an
+# older installer has its layout registered and no record. The setup keeps
+# that layout and records it, and the uninstaller removes it.
+lifecycle_Migration() {
+    local kbreg=$1/x64/kbreg.exe loader=wine64 pair
+    [ "$view" = 64 ] || kbreg=$1/x86/kbreg.exe loader=wine
+    echo "== the older installer's registration: IME files, a layout for tevra.ime, no record"
+    for pair in $imes; do cp "$1/ime/${pair%%:*}/tevra.ime" "$WINEPREFIX/drive_c/windows/${pair#*:}/"; done
+    $loader "$kbreg" install tevra.ime Older Older HKLID
+    layout=$(value 'HKCU\Software\Tevra\Older' HKLID)
+    $wine reg delete 'HKCU\Software\Tevra' /f >/dev/null 2>&1
+    $wine reg delete 'HKLM\Software\Tevra' "/reg:$view" /f >/dev/null 2>&1
+    check "a layout for tevra.ime and no record" test -n "$layout" -a "$layout" != 0 -a "$(ime_layouts)" = "$layout"
+    seed_preload
+    echo "== install"
+    run_setup "$2" migrate
+    check "the setup exits with 0" test "$code" = 0
+    check "the older layout is kept, the only one naming tevra.ime" test "$(ime_layouts)" = "$layout"
+    check "records name it" test "$(value 'HKCU\Software\Tevra\Ime' HKLID)" = "$layout" \
+        -a "$(value 'HKLM\Software\Tevra\Ime' HKLID "/reg:$view")" = "$layout"
+    check "preload entry kept" test "$(value "$preload" 3)" = "${layout^^}"
     echo "== uninstall"
     run_uninstaller
     check "the uninstaller exits with 0" test "$code" = 0

@@ -16,10 +16,9 @@ export WINEPREFIX=$prefix WORK=$work
 source "$source_dir/tests/installer/installer_checks.sh"
 source "$source_dir/tests/docs/troubleshooting_queries.sh"
 # The NSIS programs are 32-bit: wait for them and the tools they start.
-nsis_programs='tevra-ime-setup\.exe|update\.exe|uninstall\.exe|Au_\.exe|kbreg(32|64)\.exe|halfkey\.exe'
-view=64 install_dir='C:\Program Files\Tevra IME' imes='x64:system32 x86:syswow64'
-program_dir=$(unix_path "$install_dir")
-programs='kbreg64.exe:x64/kbreg.exe kbreg32.exe:x86/kbreg.exe halfkey.exe:x86/halfkey.exe'
+nsis_programs='tevra-ime-setup\.exe|update\.exe|uninstall\.exe|Au_\.exe|kbreg\.exe|halfkey\.exe'
+places x64 win64
+programs='kbreg.exe:x64/kbreg.exe halfkey.exe:x86/halfkey.exe'
 uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tevra IME'
 
 run_setup() {  # run_setup SETUP LOG_NAME: sets $code
@@ -51,15 +50,15 @@ run_uninstaller() {  # sets $code
     rm -f "$program_dir/uninstall.exe" && rmdir "$program_dir" 2>/dev/null || true
 }
 restart_asked() { restart_needed; }  # the uninstaller's exit code says it
-nothing_left() {  # prints what is left of an install: program folder, IME files, uninstall entry
+nothing_left() {  # prints what is left of an install: program and tools folders, IME files, uninstall entry
     local left
-    left=$(ls -d "$program_dir" 2>/dev/null
+    left=$(ls -d "$program_dir" "$tools_path" 2>/dev/null
            ime_files_in "$imes"
            missing "$uninstall_entry" /reg:64 || echo "$uninstall_entry")
     [ -z "$left" ] || { echo "$left"; return 1; }
 }
 build() {  # build DIST SETUP
-    makensis -V2 -DDIST_DIR="$1" -DOUT_FILE="$2" "$source_dir/examples/nsis/tevra-ime.nsi"
+    makensis -WX -V2 -DDIST_DIR="$1" -DOUT_FILE="$2" "$source_dir/examples/nsis/tevra-ime.nsi"
 }
 
 build "$dist" "$setup"
@@ -76,6 +75,7 @@ run_setup "$setup" install
 check "the installer exits with 0" test "$code" = 0
 check_installed 64 "$install_dir"
 check "tevra.ime of each bitness in system32 and syswow64" ime_files_put "$dist" "$imes"
+check "the tools in $tools_dir" programs_from "$dist"
 check "uninstall entry: Tevra IME 1.0.0.0, by Tevra, with the uninstall commands" \
     test "$(value "$uninstall_entry" DisplayName /reg:64)|$(value "$uninstall_entry" DisplayVersion /reg:64)|$(value "$uninstall_entry" Publisher /reg:64)|$(value "$uninstall_entry" QuietUninstallString /reg:64)" \
     = "Tevra IME|1.0.0.0|Tevra|\"$install_dir\\uninstall.exe\" /S"
