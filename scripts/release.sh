@@ -10,10 +10,13 @@
 # time-stamp server; --url the product page named in the signature.
 # --from takes the executables of an earlier build (DIR/x64, DIR/x86) instead
 # of building. OUT is emptied first and filled only once every step succeeded;
-# it then holds the three executables and SHA256SUMS, nothing else.
+# it then holds the executables, the installer modules of modules/ beside
+# them (what an installer includes, with IME_TOOLS naming the release as
+# unpacked) and SHA256SUMS, nothing else.
 set -euo pipefail
 TEVRA_SIGN_PASSWORD=${TEVRA_SIGN_PASSWORD:-}
 EXECUTABLES=(x64/kbreg.exe x86/kbreg.exe x86/halfkey.exe)
+mapfile -t MODULES < <(cd "$(dirname "$0")/../modules" && ls)
 PRODUCT="Tevra IME"
 out= from= pkcs12= cert= key= password_file= timestamp= url=https://tevra.example/ime/
 
@@ -44,7 +47,8 @@ if [ -n "$pkcs12" ] && [ -n "$cert$key" ]; then die "give --pkcs12, or --cert an
 # a build's output (scripts/build.sh adds the samples' placeholder IME, ime/).
 if [ -e "$out" ]; then
     [ -d "$out" ] || die "$out is not a folder"
-    extra=$(find "$out" -mindepth 1 -maxdepth 1 ! -name x64 ! -name x86 ! -name ime ! -name SHA256SUMS -print -quit)
+    extra=$(find "$out" -mindepth 1 -maxdepth 1 ! -name x64 ! -name x86 ! -name ime ! -name SHA256SUMS \
+                 $(printf -- '! -name %s ' "${MODULES[@]}") -print -quit)
     [ -z "$extra" ] || die "not replacing $out: it holds $extra, which is no part of a release or a build"
 fi
 mkdir -p "$(dirname "$out")"
@@ -152,7 +156,8 @@ if [ -n "$signing" ]; then
         echo "signed: SHA-256, \"$PRODUCT\", $url, no time stamp (the signature lapses with the certificate)"
     fi
 fi
-(cd "$stage" && sha256sum "${EXECUTABLES[@]}" > SHA256SUMS)
+cp "${MODULES[@]/#/modules/}" "$stage/"
+(cd "$stage" && sha256sum "${EXECUTABLES[@]}" "${MODULES[@]}" > SHA256SUMS)
 rm -rf "$out"
 mv -T "$stage" "$out"
 cat "$out/SHA256SUMS"

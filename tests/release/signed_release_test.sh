@@ -1,7 +1,7 @@
 #!/bin/bash
 # The signed release: scripts/release.sh builds and signs the executables with
-# a throwaway self-signed certificate; the release holds them and SHA256SUMS
-# only, each verifies against the certificate and stops verifying after a
+# a throwaway self-signed certificate; the release holds them, the installer
+# modules and SHA256SUMS only, each verifies against the certificate and stops verifying after a
 # flipped byte, a second release into the same folder and one into a build's
 # dist/ replace what is there, signed kbreg still works under Wine in a fresh
 # prefix, and bad input stops the release with a message naming the file,
@@ -18,10 +18,13 @@ source "$source_dir/tests/support/checks.sh"
 release() { "$source_dir/scripts/release.sh" --from "$dist" --out "$@" > "$1.log" 2>&1; }
 # built OUT OPTIONS...: the same from a clean build, as a release is made.
 built() { "$source_dir/scripts/release.sh" --out "$@" > "$1.log" 2>&1; }
-# holds_release OUT: the three executables and SHA256SUMS, nothing else.
+# holds_release OUT: the three executables, each file of modules/ as it is
+# and SHA256SUMS, nothing else.
 holds_release() {
     diff <(cd "$1" && find . -mindepth 1 | LC_ALL=C sort) \
-         <(printf './%s\n' SHA256SUMS x64 x64/kbreg.exe x86 x86/halfkey.exe x86/kbreg.exe)
+         <(printf './%s\n' SHA256SUMS x64 x64/kbreg.exe x86 x86/halfkey.exe x86/kbreg.exe \
+                  $(ls "$source_dir/modules") | LC_ALL=C sort) &&
+    for module in $(ls "$source_dir/modules"); do cmp "$source_dir/modules/$module" "$1/$module" || return 1; done
 }
 # refused OUT MESSAGE OPTIONS...: the release fails, says MESSAGE, and leaves
 # neither OUT nor its staging folder.
@@ -43,8 +46,8 @@ openssl pkcs12 -export -in "$work/cert.pem" -inkey "$work/key.pem" -out "$work/c
 echo "== signing"
 check "release from a clean build with a PKCS#12 file and a password file" \
     built "$work/signed" --pkcs12 "$work/cert.p12" --password-file "$work/password"
-check "it holds the executables and SHA256SUMS only" holds_release "$work/signed"
-for file in $(awk '{print $2}' "$work/signed/SHA256SUMS"); do
+check "it holds the executables, the modules and SHA256SUMS only" holds_release "$work/signed"
+for file in $(awk '$2 ~ /\.(exe|dll)$/ {print $2}' "$work/signed/SHA256SUMS"); do
     check "$file verifies against the certificate" \
         osslsigncode verify -CAfile "$work/cert.pem" "$work/signed/$file"
 done
@@ -58,12 +61,12 @@ check "one flipped byte in the code fails verification" \
 echo "== replacing"
 cp -r "$work/signed" "$work/again"
 check "a second release into the same folder" release "$work/again"
-check "it holds the executables and SHA256SUMS only" holds_release "$work/again"
+check "it holds the executables, the modules and SHA256SUMS only" holds_release "$work/again"
 # A build's dist/ holds the samples' placeholder IME too; released in place.
 mkdir "$work/dist" && cp -r "$dist/x64" "$dist/x86" "$dist/ime" "$work/dist/"
 check "a release into a build's dist/, from that build" \
     "$source_dir/scripts/release.sh" --from "$work/dist" --out "$work/dist"
-check "it holds the executables and SHA256SUMS only" holds_release "$work/dist"
+check "it holds the executables, the modules and SHA256SUMS only" holds_release "$work/dist"
 
 echo "== signed kbreg under Wine"
 "$source_dir/cmake/wine-prefix.sh" create "$work/prefix"
