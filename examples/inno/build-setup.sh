@@ -1,18 +1,19 @@
 #!/bin/bash
 # Builds one sample setup with Inno Setup's compiler under Wine (ISCC.exe from
 # the npm package innosetup, pinned by package.json; scripts/setup.sh installs it).
-#   build-setup.sh x64|x86 DIST_DIR OUT.exe
-# DIST_DIR holds x64/kbreg.exe, x86/kbreg.exe, x86/halfkey.exe and
-# ime/x64/tevra.ime, ime/x86/tevra.ime. ISCC runs in WINEPREFIX when it is set,
-# else in a throwaway prefix. With KBREG_WINE_ROOT (cmake/wine-bin) Wine sees
-# only the project folder: DIST_DIR and OUT.exe must be inside it.
+#   build-setup.sh DIST_DIR OUT.exe [SCRIPT.iss]
+# SCRIPT (the sample tevra-ime.iss unless given) gets /DDist=DIST_DIR, which
+# holds x64/kbreg.exe, x86/kbreg.exe, x86/halfkey.exe and ime/x64/tevra.ime,
+# ime/x86/tevra.ime. ISCC runs in WINEPREFIX when it is set, else in a
+# throwaway prefix. With KBREG_WINE_ROOT (cmake/wine-bin) Wine sees only the
+# project folder: every path must be inside it.
 set -euo pipefail
-usage() { echo "usage: $0 x64|x86 DIST_DIR OUT.exe" >&2; exit 2; }
-[ $# -eq 3 ] || usage
-arch=$1 dist=$2 out=$3
-case $arch in x64|x86) ;; *) usage ;; esac
-[ -d "$dist" ] || usage
+usage() { echo "usage: $0 DIST_DIR OUT.exe [SCRIPT.iss]" >&2; exit 2; }
+[ $# -eq 2 ] || [ $# -eq 3 ] || usage
 here=$(cd "$(dirname "$0")" && pwd)
+dist=$1 out=$2 script=${3:-$here/tevra-ime.iss}
+[ -d "$dist" ] && [ -f "$script" ] || usage
+script=$(cd "$(dirname "$script")" && pwd)/$(basename "$script")
 root=$(cd "$here/../.." && pwd)
 iscc=$root/node_modules/innosetup/bin/ISCC.exe
 [ -f "$iscc" ] || { echo "$0: $iscc is missing: run scripts/setup.sh" >&2; exit 1; }
@@ -32,6 +33,6 @@ if [ -z "${WINEPREFIX:-}" ]; then
 fi
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 # ISCC is a 32-bit program. /O: the output folder, /F: the name without .exe.
-wine "$iscc" /Q "/DArch=$arch" "/DDist=$(windows_path "$dist")" \
+wine "$iscc" /Q "/DDist=$(windows_path "$dist")" \
     "/O$(windows_path "$(dirname "$out")")" "/F$(basename "$out" .exe)" \
-    "$(windows_path "$here/tevra-ime.iss")"
+    "$(windows_path "$script")"

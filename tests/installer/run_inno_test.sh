@@ -1,28 +1,29 @@
 #!/bin/bash
-# Builds the sample Inno Setup setup for ARCH and runs it silently in a fresh
-# prefix (64-bit, or 32-bit with win32): install and uninstall, checking the
-# registry and the files after each; then two installs that must fail and
-# take the registration back: one whose program folder cannot be made (after
-# kbreg ran), one with every IME layout slot taken. The x86 setup on 64-bit
-# Windows must refuse to install. With SCENARIO (Repair, UpgradeInUse or
-# FailedUpgrade, in installer_checks.sh) and UPDATE_DIST (the same files with
-# a newer version), that part of the life of an install instead.
+# Builds the sample Inno Setup setup (one for both Windows) and runs it
+# silently in a fresh prefix, 64-bit (win64: its x64 half) or 32-bit (win32:
+# its x86 half): install and uninstall, checking the registry and the files
+# after each; then two installs that must fail and take the registration
+# back: one whose program folder cannot be made (after kbreg ran), one with
+# every IME layout slot taken. With SCENARIO (Repair, UpgradeInUse,
+# FailedUpgrade or Migration, in installer_checks.sh) and UPDATE_DIST (the same
+# files with a newer version), that part of the life of an install instead.
 #   run_inno_test.sh SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 win64|win32 [SCENARIO UPDATE_DIST]
 set -euo pipefail
 source_dir=$1 dist=$2 work=$3 arch=$4 prefix_arch=$5 scenario=${6:-} update=${7:-}
 programs="kbreg.exe:$arch/kbreg.exe halfkey.exe:x86/halfkey.exe"
 # Without one an Inno setup exits with 1 even when silent.
 [ -n "${DISPLAY:-}" ] || { echo "$0: Inno Setup needs an X display: set DISPLAY" >&2; exit 1; }
-prefix=$work/prefix setup=$work/tevra-ime-$arch.exe
+prefix=$work/prefix setup=$work/tevra-ime.exe
 export WINEDEBUG=-all WINEPREFIX=$prefix WORK=$work
 rm -rf "$work" && mkdir -p "$work"
 trap '"$source_dir/cmake/wine-prefix.sh" destroy "$prefix"' EXIT
 source "$source_dir/tests/installer/installer_checks.sh"
-places "$arch" "$prefix_arch" ||
-    { echo "usage: $0 SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 win64|win32 [SCENARIO UPDATE_DIST] (x64 only on win64)" >&2; exit 2; }
+# In 64-bit mode on 64-bit Windows, and only there, the setup installs its x64 half.
+case $arch-$prefix_arch in x64-win64|x86-win32) places "$arch" "$prefix_arch" ;; *) false ;; esac ||
+    { echo "usage: $0 SOURCE_DIR DIST_ROOT WORK_DIR x64 win64|x86 win32 [SCENARIO UPDATE_DIST]" >&2; exit 2; }
 uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{96E638E1-B840-4B76-BABD-B16D7450A6A6}_is1'
 # The setup (a loader and its .tmp), the uninstaller's first and second phase, the tools.
-inno_programs='(tevra-ime-x(64|86)|update)\.(exe|tmp)|unins000\.exe|_unins\.tmp|kbreg\.exe|halfkey\.exe'
+inno_programs='(tevra-ime|update)\.(exe|tmp)|unins000\.exe|_unins\.tmp|(ime-setup-)?kbreg(-x64|-x86)?\.exe|halfkey\.exe'
 
 # The setups carry relocations, so they should start wherever Wine runs
 # 32-bit programs; only a machine that emulates them (Debian 13's loader
@@ -51,9 +52,9 @@ run_uninstaller() {  # sets $code
 }
 # The uninstaller has no exit code for it: its log says so.
 restart_asked() { grep -a 'Need to restart Windows? Yes' "$work/uninstall.log"; }
-nothing_left() {  # prints what is left of an install: program files, IME files, uninstall entry
+nothing_left() {  # prints what is left of an install: program files, tools, IME files, uninstall entry
     local left
-    left=$(ls "$program_dir" 2>/dev/null
+    left=$(ls "$program_dir" "$tools_path" 2>/dev/null
            ime_files_in "$imes"
            missing "$uninstall_entry" "/reg:$view" || echo "$uninstall_entry")
     [ -z "$left" ] || { echo "$left"; return 1; }
@@ -61,21 +62,11 @@ nothing_left() {  # prints what is left of an install: program files, IME files,
 
 "$source_dir/cmake/wine-prefix.sh" create "$prefix" "$prefix_arch"
 build() {  # build DIST SETUP
-    "$source_dir/examples/inno/build-setup.sh" "$arch" "$1" "$2" 2>"$work/wine.log" ||
+    "$source_dir/examples/inno/build-setup.sh" "$1" "$2" 2>"$work/wine.log" ||
         { skip_if_cannot_start "Inno Setup's compiler"; cat "$work/wine.log" >&2; exit 1; }
 }
 build "$dist" "$setup"
 
-if [ "$arch-$prefix_arch" = x86-win64 ]; then
-    echo "== install on 64-bit Windows: refused"
-    run_setup "$setup" refused
-    check "the setup exits with 1" test "$code" = 1
-    check "its message names the x64 setup" grep -aq 'run tevra-ime-x64.exe' "$work/refused.log"
-    check "nothing installed" nothing_left
-    check "no record" missing 'HKCU\Software\Tevra\Ime' /v HKLID
-    finish
-    exit
-fi
 if [ -n "$scenario" ]; then
     build "$update" "$work/update.exe"
     "lifecycle_$scenario" "$dist" "$setup" "$update" "$work/update.exe"
@@ -88,6 +79,7 @@ run_setup "$setup" install
 check "the setup exits with 0" test "$code" = 0
 check_installed "$view" "$install_dir" ${one_view:-}
 check "tevra.ime in its system folders ($imes)" ime_files_put "$dist" "$imes"
+check "the tools in $tools_dir" programs_from "$dist"
 check "uninstall entry in the $view-bit view" $wine reg query "$uninstall_entry" "/reg:$view"
 
 echo "== uninstall (/VERYSILENT)"
