@@ -203,7 +203,7 @@
   StrCpy $ImeSetupArg2 "${NAME}"
   !if "${NAME}" == ""
     ; The source's name, from a path that may use either slash.
-    !searchreplace _IME_SOURCE "${SOURCE}" "/" ""
+    !searchreplace _IME_SOURCE "${SOURCE}" "/" "\"
     StrCpy $ImeSetupArg2 "${_IME_SOURCE}"
     !undef _IME_SOURCE
   !endif

@@ -198,16 +198,16 @@ ime_layouts() {  # the layout keys whose Ime File is tevra.ime
         [ "$(layout_value "$key" 'Ime File' | tr a-z A-Z)" != TEVRA.IME ] || echo "$key"
     done
 }
+waits() {  # waits replace|delete C:\PATH: the file's replacement or deletion waits for the restart
+    if [ "$1" = delete ]; then
+        queued | grep -qixF "\\??\\$2 => "
+    else
+        queued | grep -qiF "=> !\\??\\$2"
+    fi
+}
 waiting() {  # waiting replace|delete PAIRS: each IME file's replacement or deletion waits for the restart
-    local pair target
-    for pair in $2; do
-        target="\\windows\\${pair#*:}\\tevra.ime"
-        if [ "$1" = delete ]; then
-            queued | grep -qiF "$target => " || return 1
-        else
-            queued | grep -qiF "=> !\\??\\C:$target" || return 1
-        fi
-    done
+    local pair
+    for pair in $2; do waits "$1" "C:\\windows\\${pair#*:}\\tevra.ime" || return 1; done
 }
 nothing_of_ours_waits() { ! queued | grep -i tevra; }
 check_kept() {  # the first install's registration, as it was: $layout, records, preload entry 3
@@ -222,6 +222,7 @@ install_first() {  # install_first SETUP: the first install, checked, with a see
     check "the setup exits with 0" test "$code" = 0
     check_installed "$view" "$install_dir" ${one_view:-}
     seed_preload
+    after_step installed
 }
 
 # lifecycle_Repair DIST SETUP: the same setup again, with the IME files in

@@ -2,8 +2,10 @@
 # Builds the sample NSIS installer, runs it and its uninstaller silently under
 # Wine in a fresh 64-bit prefix, and checks the registry after each; then an
 # install that must fail and take everything back. With SCENARIO (Repair,
-# UpgradeInUse or FailedUpgrade, in installer_checks.sh) and UPDATE_DIST (the
-# same files with a newer version), that part of the life of an install instead.
+# UpgradeInUse, FailedUpgrade or Migration, in installer_checks.sh) and
+# UPDATE_DIST (the same files with a newer version), that part of the life of
+# an install instead; with Existing, the update of an installer shaped like
+# an existing product's (existing/acme-ime.nsi) and its failed install.
 #   run_nsis_test.sh SOURCE_DIR DIST_ROOT WORK_DIR [SCENARIO UPDATE_DIST]
 set -euo pipefail
 source_dir=$1 dist=$2 work=$3 scenario=${4:-} update=${5:-}
@@ -16,14 +18,16 @@ export WINEPREFIX=$prefix WORK=$work
 source "$source_dir/tests/installer/installer_checks.sh"
 source "$source_dir/tests/docs/troubleshooting_queries.sh"
 # The NSIS programs are 32-bit: wait for them and the tools they start.
-nsis_programs='tevra-ime-setup\.exe|update\.exe|uninstall\.exe|Au_\.exe|kbreg\.exe|halfkey\.exe'
+nsis_programs='(tevra-ime|acme)-setup\.exe|update\.exe|uninstall\.exe|Au_\.exe|kbreg\.exe|halfkey\.exe'
 places x64 win64
 programs='kbreg.exe:x64/kbreg.exe halfkey.exe:x86/halfkey.exe'
-uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tevra IME'
+uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tevra IME' entry_view=64
+setup_args=
 
 run_setup() {  # run_setup SETUP LOG_NAME: sets $code
     code=0
-    wine "$1" /S 2>"$work/wine.log" || code=$?
+    # shellcheck disable=SC2086
+    wine "$1" /S $setup_args 2>"$work/wine.log" || code=$?
     settle "$nsis_programs"
     # Debian 13's Wine 10 has a position-independent 32-bit loader, which
     # Linux (and qemu, following it) maps at 4 MB: exactly where an NSIS
@@ -54,16 +58,65 @@ nothing_left() {  # prints what is left of an install: program and tools folders
     local left
     left=$(ls -d "$program_dir" "$tools_path" 2>/dev/null
            ime_files_in "$imes"
-           missing "$uninstall_entry" /reg:64 || echo "$uninstall_entry")
+           missing "$uninstall_entry" "/reg:$entry_view" || echo "$uninstall_entry")
     [ -z "$left" ] || { echo "$left"; return 1; }
 }
 build() {  # build DIST SETUP
     makensis -WX -V2 -DDIST_DIR="$1" -DOUT_FILE="$2" "$source_dir/examples/nsis/tevra-ime.nsi"
 }
 
+if [ "$scenario" = Existing ]; then
+    # Installed into a folder under C:\, which every user may write: no tool
+    # may land there. Its companion file is unversioned, and differs in the
+    # update.
+    install_dir='C:\Acme' program_dir=$(unix_path 'C:\Acme') setup=$work/acme-setup.exe
+    uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Acme Pinyin' entry_view=32
+    setup_args="/D=$install_dir" loaded_too='x86:C:\Acme\acme.dict'
+    mkdir "$work/v1" "$work/v2"
+    echo "dictionary 1" >"$work/v1/acme.dict" && touch -d 2026-01-01 "$work/v1/acme.dict"
+    echo "dictionary 2" >"$work/v2/acme.dict" && touch -d 2026-02-01 "$work/v2/acme.dict"
+    build() {  # build DIST SETUP: with DIST's companion
+        local version=v1
+        [ "$1" = "$dist" ] || version=v2
+        makensis -WX -V2 -DDIST_DIR="$1" -DCOMPANION="$work/$version/acme.dict" -DOUT_FILE="$2" \
+            "$source_dir/tests/installer/existing/acme-ime.nsi"
+    }
+    ran() {  # ran CALLBACK...: each left its mark
+        local callback
+        for callback; do test "$(value 'HKLM\Software\Acme\Pinyin\Ran' "$callback" /reg:32)" = 1 || return 1; done
+    }
+    after_step() {
+        local dict=$program_dir/acme.dict
+        case $1 in
+        installed)
+            check "the product's callbacks ran" ran .onInit .onInstSuccess
+            check "its settings in the 32-bit view, \$0 and \$OUTDIR kept across the macros" \
+                test "$(value 'HKLM\Software\Acme\Pinyin' Before /reg:32)|$(value 'HKLM\Software\Acme\Pinyin' After /reg:32)" = "1|acme|C:\Acme"
+            check "and nothing of them in the 64-bit view" missing 'HKLM\Software\Acme' /reg:64
+            check "no tool in the install folder" test ! -e "$program_dir/kbreg.exe" -a ! -e "$program_dir/halfkey.exe"
+            check "the companion file in place" cmp "$work/v1/acme.dict" "$dict" ;;
+        updated) check "the companion file's replacement waits for the restart" waits replace 'C:\Acme\acme.dict' ;;
+        update-restarted) check "the companion file is the update's" cmp "$work/v2/acme.dict" "$dict" ;;
+        uninstalled) check "the companion file's deletion waits for the restart" waits delete 'C:\Acme\acme.dict' ;;
+        uninstall-restarted) check "the product's uninstall callbacks ran" ran un.onInit un.onUninstSuccess ;;
+        esac
+    }
+fi
+
 build "$dist" "$setup"
 "$source_dir/cmake/wine-prefix.sh" create "$prefix"
-if [ -n "$scenario" ]; then
+if [ "$scenario" = Existing ]; then
+    build "$update" "$work/update.exe"
+    lifecycle_UpgradeInUse "$dist" "$setup" "$update" "$work/update.exe"
+    echo "== install with every IME layout slot taken"
+    take_layout_slots
+    run_setup "$setup" refused
+    check "the installer aborts with exit code 2" test "$code" = 2
+    check "the product's .onInstFailed ran" ran .onInstFailed
+    check "nothing left" nothing_left
+    finish
+    exit
+elif [ -n "$scenario" ]; then
     build "$update" "$work/update.exe"
     "lifecycle_$scenario" "$dist" "$setup" "$update" "$work/update.exe"
     finish
