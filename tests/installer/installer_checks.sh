@@ -338,3 +338,37 @@ lifecycle_Migration() {
     check_uninstalled "$view"
     check "nothing left" nothing_left
 }
+
+# The existing product of tests/installer/existing/, with a module added:
+# installed into C:\Acme, a folder under C:\ that every user may write, with
+# an unversioned companion file acme.dict that differs in the update; its own
+# callbacks leave marks in HKLM\Software\Acme\Pinyin\Ran (32-bit view).
+# existing_product: sets install_dir, program_dir and loaded_too, and writes
+# $WORK/v1/acme.dict and $WORK/v2/acme.dict (the update's).
+existing_product() {
+    install_dir='C:\Acme' program_dir=$(unix_path 'C:\Acme') loaded_too='x86:C:\Acme\acme.dict'
+    mkdir -p "$WORK/v1" "$WORK/v2"
+    echo "dictionary 1" >"$WORK/v1/acme.dict" && touch -d 2026-01-01 "$WORK/v1/acme.dict"
+    echo "dictionary 2" >"$WORK/v2/acme.dict" && touch -d 2026-02-01 "$WORK/v2/acme.dict"
+}
+ran() {  # ran CALLBACK...: each left its mark
+    local callback
+    for callback; do test "$(value 'HKLM\Software\Acme\Pinyin\Ran' "$callback" /reg:32)" = 1 || return 1; done
+}
+# existing_after_step STEP "INSTALL CALLBACKS" "UNINSTALL CALLBACKS": the
+# after_step of the existing product's lifecycle.
+existing_after_step() {
+    local dict=$program_dir/acme.dict
+    case $1 in
+    installed)
+        # shellcheck disable=SC2086
+        check "the product's own callbacks ran: $2" ran $2
+        check "no tool in the install folder" test ! -e "$program_dir/kbreg.exe" -a ! -e "$program_dir/halfkey.exe"
+        check "the companion file in place" cmp "$WORK/v1/acme.dict" "$dict" ;;
+    updated) check "the companion file's replacement waits for the restart" waits replace 'C:\Acme\acme.dict' ;;
+    update-restarted) check "the companion file is the update's" cmp "$WORK/v2/acme.dict" "$dict" ;;
+    uninstalled) check "the companion file's deletion waits for the restart" waits delete 'C:\Acme\acme.dict' ;;
+    # shellcheck disable=SC2086
+    uninstall-restarted) check "the product's own uninstall callbacks ran: $3" ran $3 ;;
+    esac
+}

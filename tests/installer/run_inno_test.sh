@@ -6,7 +6,9 @@
 # back: one whose program folder cannot be made (after kbreg ran), one with
 # every IME layout slot taken. With SCENARIO (Repair, UpgradeInUse,
 # FailedUpgrade or Migration, in installer_checks.sh) and UPDATE_DIST (the same
-# files with a newer version), that part of the life of an install instead.
+# files with a newer version), that part of the life of an install instead;
+# with Existing, the update of a setup shaped like an existing product's
+# (existing/acme-ime.iss) and its failed install.
 #   run_inno_test.sh SOURCE_DIR DIST_ROOT WORK_DIR x64|x86 win64|win32 [SCENARIO UPDATE_DIST]
 set -euo pipefail
 source_dir=$1 dist=$2 work=$3 arch=$4 prefix_arch=$5 scenario=${6:-} update=${7:-}
@@ -23,7 +25,7 @@ case $arch-$prefix_arch in x64-win64|x86-win32) places "$arch" "$prefix_arch" ;;
     { echo "usage: $0 SOURCE_DIR DIST_ROOT WORK_DIR x64 win64|x86 win32 [SCENARIO UPDATE_DIST]" >&2; exit 2; }
 uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{96E638E1-B840-4B76-BABD-B16D7450A6A6}_is1'
 # The setup (a loader and its .tmp), the uninstaller's first and second phase, the tools.
-inno_programs='(tevra-ime|update)\.(exe|tmp)|unins000\.exe|_unins\.tmp|(ime-setup-)?kbreg(-x64|-x86)?\.exe|halfkey\.exe'
+inno_programs='(tevra-ime|acme-setup|update)\.(exe|tmp)|unins000\.exe|_unins\.tmp|(ime-setup-)?kbreg(-x64|-x86)?\.exe|halfkey\.exe'
 
 # The setups carry relocations, so they should start wherever Wine runs
 # 32-bit programs; only a machine that emulates them (Debian 13's loader
@@ -37,9 +39,11 @@ skip_if_cannot_start() {
 }
 # /RESTARTEXITCODE: a setup that replaces a file in use at the next restart
 # ends with 3010 rather than 0.
+setup_args=
 run_setup() {  # run_setup SETUP LOG_NAME: sets $code
     code=0
-    wine "$1" /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /RESTARTEXITCODE=3010 \
+    # shellcheck disable=SC2086
+    wine "$1" $setup_args /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /RESTARTEXITCODE=3010 \
         "/LOG=$(windows_path "$work/$2.log")" 2>>"$work/wine.log" || code=$?
     settle "$inno_programs"
     [ "$code" = 0 ] || skip_if_cannot_start "the setup"
@@ -65,6 +69,37 @@ build() {  # build DIST SETUP
     "$source_dir/examples/inno/build-setup.sh" "$1" "$2" 2>"$work/wine.log" ||
         { skip_if_cannot_start "Inno Setup's compiler"; cat "$work/wine.log" >&2; exit 1; }
 }
+if [ "$scenario" = Existing ]; then
+    existing_product
+    setup=$work/acme-setup.exe setup_args="/DIR=$install_dir"
+    uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Acme Pinyin_is1'
+    build() {  # build DIST SETUP: with DIST's companion
+        local version=v1
+        [ "$1" = "$dist" ] || version=v2
+        "$source_dir/examples/inno/build-setup.sh" "$1" "$2" "$source_dir/tests/installer/existing/acme-ime.iss" \
+            "/DCompanion=$(windows_path "$work/$version/acme.dict")" 2>"$work/wine.log" ||
+            { skip_if_cannot_start "Inno Setup's compiler"; cat "$work/wine.log" >&2; exit 1; }
+    }
+    after_step() {
+        existing_after_step "$1" "InitializeSetup PrepareToInstall CurStepChanged DeinitializeSetup" \
+            CurUninstallStepChanged
+        [ "$1" != installed ] ||
+            check "its [Registry] entry in the 32-bit view" \
+                test "$(value 'HKLM\Software\Acme\Pinyin' Setting /reg:32)" = "$install_dir"
+    }
+    build "$dist" "$setup"
+    build "$update" "$work/update.exe"
+    lifecycle_UpgradeInUse "$dist" "$setup" "$update" "$work/update.exe"
+    echo "== install with every IME layout slot taken"
+    $wine reg delete 'HKLM\Software\Acme\Pinyin\Ran' /reg:32 /f >/dev/null
+    take_layout_slots
+    run_setup "$setup" refused
+    check "the setup fails with exit code 7" test "$code" = 7
+    check "the product's own DeinitializeSetup ran" ran DeinitializeSetup
+    check "nothing left" nothing_left
+    finish
+    exit
+fi
 build "$dist" "$setup"
 
 if [ -n "$scenario" ]; then

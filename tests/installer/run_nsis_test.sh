@@ -66,40 +66,21 @@ build() {  # build DIST SETUP
 }
 
 if [ "$scenario" = Existing ]; then
-    # Installed into a folder under C:\, which every user may write: no tool
-    # may land there. Its companion file is unversioned, and differs in the
-    # update.
-    install_dir='C:\Acme' program_dir=$(unix_path 'C:\Acme') setup=$work/acme-setup.exe
-    uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Acme Pinyin' entry_view=32
-    setup_args="/D=$install_dir" loaded_too='x86:C:\Acme\acme.dict'
-    mkdir "$work/v1" "$work/v2"
-    echo "dictionary 1" >"$work/v1/acme.dict" && touch -d 2026-01-01 "$work/v1/acme.dict"
-    echo "dictionary 2" >"$work/v2/acme.dict" && touch -d 2026-02-01 "$work/v2/acme.dict"
+    existing_product
+    setup=$work/acme-setup.exe setup_args="/D=$install_dir" entry_view=32
+    uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Acme Pinyin'
     build() {  # build DIST SETUP: with DIST's companion
         local version=v1
         [ "$1" = "$dist" ] || version=v2
         makensis -WX -V2 -DDIST_DIR="$1" -DCOMPANION="$work/$version/acme.dict" -DOUT_FILE="$2" \
             "$source_dir/tests/installer/existing/acme-ime.nsi"
     }
-    ran() {  # ran CALLBACK...: each left its mark
-        local callback
-        for callback; do test "$(value 'HKLM\Software\Acme\Pinyin\Ran' "$callback" /reg:32)" = 1 || return 1; done
-    }
     after_step() {
-        local dict=$program_dir/acme.dict
-        case $1 in
-        installed)
-            check "the product's callbacks ran" ran .onInit .onInstSuccess
-            check "its settings in the 32-bit view, \$0 and \$OUTDIR kept across the macros" \
-                test "$(value 'HKLM\Software\Acme\Pinyin' Before /reg:32)|$(value 'HKLM\Software\Acme\Pinyin' After /reg:32)" = "1|acme|C:\Acme"
-            check "and nothing of them in the 64-bit view" missing 'HKLM\Software\Acme' /reg:64
-            check "no tool in the install folder" test ! -e "$program_dir/kbreg.exe" -a ! -e "$program_dir/halfkey.exe"
-            check "the companion file in place" cmp "$work/v1/acme.dict" "$dict" ;;
-        updated) check "the companion file's replacement waits for the restart" waits replace 'C:\Acme\acme.dict' ;;
-        update-restarted) check "the companion file is the update's" cmp "$work/v2/acme.dict" "$dict" ;;
-        uninstalled) check "the companion file's deletion waits for the restart" waits delete 'C:\Acme\acme.dict' ;;
-        uninstall-restarted) check "the product's uninstall callbacks ran" ran un.onInit un.onUninstSuccess ;;
-        esac
+        existing_after_step "$1" ".onInit .onInstSuccess" "un.onInit un.onUninstSuccess"
+        [ "$1" = installed ] || return 0
+        check "its settings in the 32-bit view, \$0 and \$OUTDIR kept across the macros" \
+            test "$(value 'HKLM\Software\Acme\Pinyin' Before /reg:32)|$(value 'HKLM\Software\Acme\Pinyin' After /reg:32)" = "1|acme|C:\Acme"
+        check "and nothing of them in the 64-bit view" missing 'HKLM\Software\Acme' /reg:64
     }
 fi
 
@@ -112,7 +93,7 @@ if [ "$scenario" = Existing ]; then
     take_layout_slots
     run_setup "$setup" refused
     check "the installer aborts with exit code 2" test "$code" = 2
-    check "the product's .onInstFailed ran" ran .onInstFailed
+    check "the product's own .onInstFailed ran" ran .onInstFailed
     check "nothing left" nothing_left
     finish
     exit
