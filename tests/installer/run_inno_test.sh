@@ -87,6 +87,20 @@ if [ "$scenario" = Existing ]; then
             check "its [Registry] entry in the 32-bit view" \
                 test "$(value 'HKLM\Software\Acme\Pinyin' Setting /reg:32)" = "$install_dir"
     }
+    echo "== the include in other setups"
+    # refused_script NAME SED MESSAGE: the existing product's script up to the
+    # include, edited by SED, does not compile and ISCC says MESSAGE.
+    refused_script() {
+        local include
+        include=$(windows_path "$source_dir/modules/ime-setup.iss")
+        sed -n '1,/^#include/p' "$source_dir/tests/installer/existing/acme-ime.iss" |
+            sed "$2; s|^#include .*|#include \"${include//\\/\\\\}\"|" >"$work/$1.iss"
+        ! "$source_dir/examples/inno/build-setup.sh" "$dist" "$work/$1.exe" "$work/$1.iss" >"$work/$1.log" 2>&1 &&
+            grep -F "$3" "$work/$1.log"
+    }
+    check "a define missing stops the build, naming it" refused_script missing /IME_X86/d "define IME_X86 before"
+    check "so does [Setup] without PrivilegesRequired=admin" \
+        refused_script unprivileged /^PrivilegesRequired/d "must say PrivilegesRequired=admin"
     build "$dist" "$setup"
     build "$update" "$work/update.exe"
     lifecycle_UpgradeInUse "$dist" "$setup" "$update" "$work/update.exe"

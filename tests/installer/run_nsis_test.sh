@@ -87,6 +87,20 @@ fi
 build "$dist" "$setup"
 "$source_dir/cmake/wine-prefix.sh" create "$prefix"
 if [ "$scenario" = Existing ]; then
+    echo "== the header in other installers"
+    # installer NAME SED LINES...: the existing product's defines (edited by
+    # SED), the include and LINES; builds it.
+    installer() {
+        { sed -n '/^Unicode true/p; /^!define IME_/p' "$source_dir/tests/installer/existing/acme-ime.nsi" |
+              sed "s|\${DIST_DIR}|$dist|; $2"
+          printf '%s\n' "OutFile $1.exe" "RequestExecutionLevel admin" "!include $source_dir/modules/ime-setup.nsh" "${@:3}"
+        } >"$work/$1.nsi"
+        makensis -WX -V1 "$work/$1.nsi" >"$work/$1.log" 2>&1
+    }
+    check "without an uninstaller, it builds under -WX" installer plain '' \
+        'Section' '${ImeInstall}' 'SectionEnd' 'Function .onInstFailed' '${ImeTakeBack}' 'FunctionEnd'
+    check "a define missing stops the build, naming it" \
+        eval '! installer missing /IME_X86/d && grep "define IME_X86 before" "$work/missing.log"'
     build "$update" "$work/update.exe"
     lifecycle_UpgradeInUse "$dist" "$setup" "$update" "$work/update.exe"
     echo "== install with every IME layout slot taken"
