@@ -237,6 +237,10 @@ var
 begin
   Result := '';
   try
+    { 32-bit mode on 64-bit Windows (an ARM64 Windows without x64 emulation)
+      would leave every 64-bit program without the input method. }
+    if IsWin64 and not Is64BitInstallMode then
+      RaiseException('This setup installs the input method for 64-bit programs only in 64-bit mode, which this Windows does not offer.');
     ImeSetupStopIfInUse('kbreg.exe');
     ImeSetupStopIfInUse('halfkey.exe');
     if ImeSetupOurLayout = '' then begin
