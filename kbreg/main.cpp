@@ -2,6 +2,7 @@
 
 #include <wchar.h>
 
+#include "../settings/dll_search.h"
 #include "command_line.h"
 #include "layout_actions.h"
 
@@ -18,6 +19,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     WCHAR section[ARGUMENT_CAPACITY], valueName[ARGUMENT_CAPACITY];
     WCHAR *tokens[TOKEN_COUNT] = {programPath, verb, imeFile, displayName, section, valueName};
 
+    RestrictDllSearch();
     if (SplitCommandLine(GetCommandLineW(), tokens) < TOKEN_COUNT) {
         MessageBoxW(NULL, USAGE_TEXT, USAGE_CAPTION, MB_OK);
         return 1;

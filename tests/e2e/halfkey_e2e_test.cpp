@@ -146,6 +146,15 @@ TEST_F(Halfkey, MalformedCommandLinesShowTheErrorBoxAndWriteNothing)
     EXPECT_TRUE(HasNoValue(HKEY_LOCAL_MACHINE, L"Software\\Tevra", section, VIEW32));
 }
 
+// As for kbreg: a DLL beside halfkey, named as one its message box loads, must not run.
+TEST_F(Halfkey, DllPlantedBesideTheProgramDoesNotRun)
+{
+    PlantedDllRun run = RunBesidePlantedDll(HalfkeyExe(), section + L",HKLID", L"TevraW7");
+    EXPECT_TRUE(run.box.shown);
+    EXPECT_EQ(run.box.exitCode, 1u);
+    EXPECT_FALSE(run.dllRan) << "the uxtheme.dll beside halfkey ran";
+}
+
 // kbreg's 64-bit build and halfkey share the section layout but not the view.
 TEST_F(Halfkey, Kbreg64AndHalfkeyKeepToTheirOwnViews)
 {

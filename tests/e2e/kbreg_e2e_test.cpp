@@ -199,6 +199,16 @@ TEST_F(Kbreg, MalformedCommandLinesShowTheUsageBox)
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path));
 }
 
+// Installers may run kbreg elevated from a folder any user can write; a DLL
+// put there under the name of one its message box loads must not run.
+TEST_F(Kbreg, DllPlantedBesideTheProgramDoesNotRun)
+{
+    PlantedDllRun run = RunBesidePlantedDll(KbregExe(), L"install a.ime", L"kbregAll");
+    EXPECT_TRUE(run.box.shown);
+    EXPECT_EQ(run.box.exitCode, 1u);
+    EXPECT_FALSE(run.dllRan) << "the uxtheme.dll beside kbreg ran";
+}
+
 TEST_F(Kbreg, TokensAtTheirCapacityAreAccepted)
 {
     std::wstring name(99, L'n');

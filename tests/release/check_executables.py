@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Checks the shipped executables in DIST_ROOT: only system DLLs imported,
 GUI subsystem, zero link time stamp, the manifest exactly the empty assembly
-element, and a version resource free of the words that make Windows take a
-program for an installer."""
+element, a version resource free of the words that make Windows take a
+program for an installer, and the call that keeps the DLL search to the
+system folder."""
 import struct
 import sys
 
@@ -10,6 +11,8 @@ MANIFEST = b'<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion=
 SYSTEM_DLLS = {"advapi32.dll", "imm32.dll", "kernel32.dll", "user32.dll", "msvcrt.dll"}
 FORBIDDEN = ("install", "setup", "update", "patch")
 RT_VERSION, RT_MANIFEST = 16, 24
+# Imported or looked up with GetProcAddress, its name is in the file as ASCII.
+DLL_SEARCH_CALL = b"SetDefaultDllDirectories"
 PROGRAMS = {"x64/kbreg.exe": {"imm32.dll"}, "x86/kbreg.exe": {"imm32.dll"}, "x86/halfkey.exe": set()}
 
 
@@ -80,6 +83,8 @@ def check(root, name, extra_dlls):
         problems.append("imports %s" % sorted(imports - allowed))
     if pe.subsystem != 2:
         problems.append("subsystem %d, not Windows GUI" % pe.subsystem)
+    if DLL_SEARCH_CALL not in pe.data:
+        problems.append("no %s: DLLs are searched for beside the program" % DLL_SEARCH_CALL.decode())
     if pe.timestamp != 0:
         problems.append("link time stamp %#x" % pe.timestamp)
     resources = pe.resources()

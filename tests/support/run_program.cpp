@@ -92,3 +92,29 @@ MessageBoxSeen RunAndDismissBox(const std::wstring &exe, const std::wstring &com
     seen.exitCode = Finish(process);
     return seen;
 }
+
+PlantedDllRun RunBesidePlantedDll(const std::wstring &exe, const std::wstring &args,
+                                  const std::wstring &caption)
+{
+    PlantedDllRun run;
+    wchar_t overrides[256] = {}, temp[MAX_PATH];
+    GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 256);
+    if (!wcsstr(overrides, L"uxtheme=n"))
+        ADD_FAILURE() << "WINEDLLOVERRIDES lacks uxtheme=n,b: Wine would never run the planted DLL";
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"planted-" + std::to_wstring(GetCurrentProcessId());
+    std::wstring copy = folder + exe.substr(exe.rfind(L'\\'));
+    std::wstring dll = folder + L"\\uxtheme.dll", marker = dll + L".ran";
+    CreateDirectoryW(folder.c_str(), NULL);
+    if (!CopyFileW(exe.c_str(), copy.c_str(), FALSE) ||
+        !CopyFileW(WindowsPath(MARKER_DLL).c_str(), dll.c_str(), FALSE)) {
+        ADD_FAILURE() << "could not set up " << testing::PrintToString(folder);
+    } else {
+        run.box = RunAndDismissBox(copy, QuotedCommand(copy, args), caption);
+        run.dllRan = GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    for (const std::wstring &file : {marker, dll, copy})
+        DeleteFileW(file.c_str());
+    RemoveDirectoryW(folder.c_str());
+    return run;
+}

@@ -27,3 +27,16 @@ struct MessageBoxSeen {
 // static text, presses OK and returns what it saw and the exit code.
 MessageBoxSeen RunAndDismissBox(const std::wstring &exe, const std::wstring &commandLine,
                                 const std::wstring &caption);
+
+struct PlantedDllRun {
+    MessageBoxSeen box;
+    bool dllRan = false;
+};
+
+// Copies exe into a folder of its own beside the test tree's marker DLL named
+// uxtheme.dll, which the message box loads, starts the copy with args as
+// RunAndDismissBox does and tells whether the DLL ran. Wine runs a DLL of that
+// name only under WINEDLLOVERRIDES=uxtheme=n,b (native first), which it reads
+// from the environment it was started with: tests/CMakeLists.txt sets it.
+PlantedDllRun RunBesidePlantedDll(const std::wstring &exe, const std::wstring &args,
+                                  const std::wstring &caption);
