@@ -23,6 +23,8 @@ places x64 win64
 programs='kbreg.exe:x64/kbreg.exe halfkey.exe:x86/halfkey.exe'
 uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tevra IME' entry_view=64
 setup_args=
+# While the update waits for the restart, the troubleshooting query that shows it.
+after_step() { [ "$1" != updated ] || check_troubleshooting_queries restart; }
 
 run_setup() {  # run_setup SETUP LOG_NAME: sets $code
     code=0
