@@ -2,18 +2,14 @@
 
 #include <wchar.h>
 
-#include "../settings/product_settings.h"
+#include "layout_owner.h"
 #include "layout_text.h"
 
-static const WCHAR LAYOUTS_PATH[100] = L"System\\CurrentControlSet\\Control\\Keyboard Layouts\\";
 static const WCHAR PRELOAD_PATH[100] = L"keyboard layout\\preload";
-static const WCHAR IME_FILE_VALUE[] = L"Ime File";
 
 enum {
-    RECORD_READ_BYTES = 100,
     WORK_CAPACITY = 260,
     PRELOAD_READ_BYTES = 260,
-    IME_FILE_READ_BYTES = (WORK_CAPACITY - 1) * sizeof(WCHAR),
     LAST_PRELOAD_NUMBER = 0xFFFF
 };
 
@@ -101,43 +97,6 @@ static void RemovePreloadEntry(const WCHAR *layoutText)
     RegCloseKey(preload);
 }
 
-/* FileNamePart: the last component of a path, after any folder or drive */
-static const WCHAR *FileNamePart(const WCHAR *path)
-{
-    const WCHAR *name = path;
-
-    for (; *path; ++path)
-        if (*path == L'\\' || *path == L'/' || *path == L':')
-            name = path + 1;
-    return name;
-}
-
-enum LayoutOwner { LAYOUT_OURS, LAYOUT_GONE, LAYOUT_OTHER };
-
-/* FindLayoutOwner: whether the layout key names imeFile as its IME file */
-static LayoutOwner FindLayoutOwner(HKEY layouts, const WCHAR *layoutText, const WCHAR *imeFile)
-{
-    WCHAR named[WORK_CAPACITY];
-    DWORD type, size = IME_FILE_READ_BYTES;
-    HKEY layout;
-    LONG status;
-
-    status = RegOpenKeyW(layouts, layoutText, &layout);
-    if (status != ERROR_SUCCESS)
-        return status == ERROR_FILE_NOT_FOUND ? LAYOUT_GONE : LAYOUT_OTHER;
-    status = RegQueryValueExW(layout, IME_FILE_VALUE, NULL, &type, (BYTE *)named, &size);
-    RegCloseKey(layout);
-    // No name, or one that cannot be read, is no proof the layout is ours.
-    if (status != ERROR_SUCCESS || type != REG_SZ)
-        return LAYOUT_OTHER;
-    named[size / sizeof(WCHAR)] = 0;
-    // The system stores the name as given or upper-cased, with or without the
-    // path it was given: the file names alone, compared as the file system does.
-    if (CompareStringOrdinal(FileNamePart(named), -1, FileNamePart(imeFile), -1, TRUE) != CSTR_EQUAL)
-        return LAYOUT_OTHER;
-    return LAYOUT_OURS;
-}
-
 /* RemoveLayoutKey: delete layoutText's keyboard-layout key if it is imeFile's */
 static LayoutOwner RemoveLayoutKey(const WCHAR *layoutText, const WCHAR *imeFile)
 {
@@ -159,16 +118,10 @@ static LayoutOwner RemoveLayoutKey(const WCHAR *layoutText, const WCHAR *imeFile
 void UninstallLayout(const WCHAR *imeFile, const WCHAR *, const WCHAR *section,
                      const WCHAR *valueName)
 {
-    WCHAR recorded[LAYOUT_TEXT_CAPACITY];
-    WCHAR upper[WORK_CAPACITY];
+    WCHAR upper[LAYOUT_TEXT_CAPACITY];
 
-    ReadProductStringPreferUser(section, valueName, L"0", recorded, RECORD_READ_BYTES);
-    // The per-user record is the user's to write, and it names keys under
-    // HKEY_LOCAL_MACHINE here: only text that install could have written is used.
-    if (!IsLayoutHandleText(recorded))
+    if (!ReadRecordedLayout(section, valueName, upper))
         return;
-    wcscpy(upper, recorded);
-    UpperCaseAscii(upper);
     // A record may name another product's layout: tampered with, or stale
     // after the system gave the freed slot to the next IME installed. Only a
     // layout of our IME file is removed, and a preload entry only for a layout
