@@ -41,10 +41,32 @@ endfunction()
 function(add_program name description)
     set(PROGRAM_NAME ${name})
     set(PROGRAM_DESCRIPTION ${description})
+    set(PROGRAM_FILE_TYPE VFT_APP)
+    set(PROGRAM_FILE_NAME ${name}.exe)
     configure_file(${PROGRAM_FLAGS_DIR}/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/version.rc @ONLY)
     add_windows_program(${name} ${ARGN})
     target_sources(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DIST_DIR})
+endfunction()
+
+# add_program_dll(NAME DESCRIPTION sources...): a shipped DLL in dist/<arch>/,
+# with the programs' flags and a version resource, and no manifest (a DLL
+# takes its activation context from the program that loads it). The sources
+# include a .def file naming the exports, which on x86 are stdcall functions
+# exported without their @n.
+function(add_program_dll name description)
+    set(PROGRAM_NAME ${name})
+    set(PROGRAM_DESCRIPTION ${description})
+    set(PROGRAM_FILE_TYPE VFT_DLL)
+    set(PROGRAM_FILE_NAME ${name}.dll)
+    configure_file(${PROGRAM_FLAGS_DIR}/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/version.rc @ONLY)
+    add_library(${name} SHARED ${ARGN} ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
+    target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PROGRAM_COMPILE_OPTIONS}>)
+    target_link_options(${name} PRIVATE ${PROGRAM_LINK_OPTIONS})
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        target_link_options(${name} PRIVATE -Wl,--enable-stdcall-fixup)
+    endif()
+    set_target_properties(${name} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${DIST_DIR})
 endfunction()
 
 function(add_program_library name)

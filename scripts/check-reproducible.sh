@@ -22,7 +22,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/ce
     -subj "/CN=Reproducibility check" -addext extendedKeyUsage=codeSigning 2>/dev/null
 scripts/release.sh --from "$work/one" --out "$work/signed" --cert "$work/cert.pem" --key "$work/key.pem" >/dev/null
 status=0
-for file in x64/kbreg.exe x86/kbreg.exe x86/halfkey.exe; do
+for file in x64/kbreg.exe x86/kbreg.exe x86/halfkey.exe x64/imecheck.dll x86/imecheck.dll; do
     # remove-signature refuses a file without one, so this also shows that each was signed.
     if osslsigncode remove-signature -in "$work/signed/$file" -out "$work/stripped.exe" >/dev/null &&
        cmp -s "$work/stripped.exe" "$work/one/$file"; then

@@ -15,7 +15,7 @@
 # unpacked) and SHA256SUMS, nothing else.
 set -euo pipefail
 TEVRA_SIGN_PASSWORD=${TEVRA_SIGN_PASSWORD:-}
-EXECUTABLES=(x64/kbreg.exe x86/kbreg.exe x86/halfkey.exe)
+EXECUTABLES=(x64/kbreg.exe x86/kbreg.exe x86/halfkey.exe x64/imecheck.dll x86/imecheck.dll)
 mapfile -t MODULES < <(cd "$(dirname "$0")/../modules" && ls)
 PRODUCT="Tevra IME"
 out= from= pkcs12= cert= key= password_file= timestamp= url=https://tevra.example/ime/

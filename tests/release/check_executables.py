@@ -1,19 +1,25 @@
 #!/usr/bin/env python3
 """Checks the shipped executables in DIST_ROOT: only system DLLs imported,
 GUI subsystem, zero link time stamp, the manifest exactly the empty assembly
-element, a version resource free of the words that make Windows take a
-program for an installer, and the call that keeps the DLL search to the
-system folder."""
+element (a DLL has none), a DLL's exports exactly its entry points, a
+version resource free of the words that make Windows take a program for an
+installer, and in a program the call that keeps the DLL search to the system
+folder."""
 import struct
 import sys
 
 MANIFEST = b'<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0"/>'
-SYSTEM_DLLS = {"advapi32.dll", "imm32.dll", "kernel32.dll", "user32.dll", "msvcrt.dll"}
+SYSTEM_DLLS = {"advapi32.dll", "kernel32.dll", "user32.dll", "msvcrt.dll"}
 FORBIDDEN = ("install", "setup", "update", "patch")
 RT_VERSION, RT_MANIFEST = 16, 24
 # Imported or looked up with GetProcAddress, its name is in the file as ASCII.
 DLL_SEARCH_CALL = b"SetDefaultDllDirectories"
-PROGRAMS = {"x64/kbreg.exe": {"imm32.dll"}, "x86/kbreg.exe": {"imm32.dll"}, "x86/halfkey.exe": set()}
+# Each file, the DLLs it imports beyond SYSTEM_DLLS and, for a DLL, its exports.
+# The check DLL runs inside msiexec: msi instead of user32.
+CHECK_DLL = ({"msi.dll"}, {"user32.dll"}, ["CheckImeRegistration"])
+PROGRAMS = {"x64/kbreg.exe": ({"imm32.dll"}, set(), None), "x86/kbreg.exe": ({"imm32.dll"}, set(), None),
+            "x86/halfkey.exe": (set(), set(), None),
+            "x64/imecheck.dll": CHECK_DLL, "x86/imecheck.dll": CHECK_DLL}
 
 
 class Pe:
@@ -26,6 +32,7 @@ class Pe:
         opt = pe + 24
         magic = struct.unpack_from("<H", data, opt)[0]
         self.subsystem = struct.unpack_from("<H", data, opt + 68)[0]
+        self.dll = bool(struct.unpack_from("<H", data, pe + 22)[0] & 0x2000)
         dirs = opt + (96 if magic == 0x10B else 112)
         self.directories = [struct.unpack_from("<II", data, dirs + 8 * i) for i in range(16)]
         self.sections = []
@@ -55,6 +62,15 @@ class Pe:
             names.add(self.cstring(desc[3]).lower())
             rva += 20
 
+    def exports(self):
+        rva, size = self.directories[0]
+        if size == 0:
+            return []
+        at = self.offset(rva)
+        count, names = struct.unpack_from("<II", self.data, at + 24)[0], struct.unpack_from("<I", self.data, at + 32)[0]
+        return sorted(self.cstring(struct.unpack_from("<I", self.data, self.offset(names) + 4 * i)[0])
+                      for i in range(count))
+
     def resources(self):
         base = self.directories[2][0]
         found = {}
@@ -74,23 +90,33 @@ class Pe:
         return found
 
 
-def check(root, name, extra_dlls):
+def check(root, name, extra_dlls, denied_dlls, exports):
     problems = []
     pe = Pe(open("%s/%s" % (root, name), "rb").read())
     imports = pe.imports()
-    allowed = (SYSTEM_DLLS - {"imm32.dll"}) | extra_dlls
+    allowed = (SYSTEM_DLLS - denied_dlls) | extra_dlls
     if not imports <= allowed:
         problems.append("imports %s" % sorted(imports - allowed))
+    if pe.dll != (exports is not None):
+        problems.append("a DLL" if pe.dll else "not a DLL")
+    if exports is not None and pe.exports() != exports:
+        problems.append("exports %s" % pe.exports())
     if pe.subsystem != 2:
         problems.append("subsystem %d, not Windows GUI" % pe.subsystem)
-    if DLL_SEARCH_CALL not in pe.data:
+    # A DLL leaves the search order to the program that loads it (msiexec):
+    # the call is process-wide.
+    if not pe.dll and DLL_SEARCH_CALL not in pe.data:
         problems.append("no %s: DLLs are searched for beside the program" % DLL_SEARCH_CALL.decode())
     if pe.timestamp != 0:
         problems.append("link time stamp %#x" % pe.timestamp)
     resources = pe.resources()
-    manifest = resources.get((RT_MANIFEST, 1))
-    if manifest is None or manifest.strip() != MANIFEST:
-        problems.append("manifest %r" % manifest)
+    manifests = [data for (kind, _), data in resources.items() if kind == RT_MANIFEST]
+    if pe.dll:
+        # A DLL takes the activation context of the program that loads it.
+        if manifests:
+            problems.append("a manifest")
+    elif len(manifests) != 1 or resources.get((RT_MANIFEST, 1), b"").strip() != MANIFEST:
+        problems.append("manifest %r" % manifests)
     version = resources.get((RT_VERSION, 1))
     if version is None:
         problems.append("no version resource")
@@ -106,7 +132,7 @@ def check(root, name, extra_dlls):
 
 def main():
     root = sys.argv[1]
-    ok = all([check(root, name, dlls) for name, dlls in PROGRAMS.items()])
+    ok = all([check(root, name, *expected) for name, expected in PROGRAMS.items()])
     sys.exit(0 if ok else 1)
 
 

@@ -18,11 +18,11 @@ source "$source_dir/tests/support/checks.sh"
 release() { "$source_dir/scripts/release.sh" --from "$dist" --out "$@" > "$1.log" 2>&1; }
 # built OUT OPTIONS...: the same from a clean build, as a release is made.
 built() { "$source_dir/scripts/release.sh" --out "$@" > "$1.log" 2>&1; }
-# holds_release OUT: the three executables, each file of modules/ as it is
+# holds_release OUT: the executables, each file of modules/ as it is
 # and SHA256SUMS, nothing else.
 holds_release() {
     diff <(cd "$1" && find . -mindepth 1 | LC_ALL=C sort) \
-         <(printf './%s\n' SHA256SUMS x64 x64/kbreg.exe x86 x86/halfkey.exe x86/kbreg.exe \
+         <(printf './%s\n' SHA256SUMS x64 x64/imecheck.dll x64/kbreg.exe x86 x86/halfkey.exe x86/imecheck.dll x86/kbreg.exe \
                   $(ls "$source_dir/modules") | LC_ALL=C sort) &&
     for module in $(ls "$source_dir/modules"); do cmp "$source_dir/modules/$module" "$1/$module" || return 1; done
 }
