@@ -20,17 +20,18 @@ source "$source_dir/tests/installer/installer_checks.sh"
 source "$source_dir/tests/installer/msi_checks.sh"
 
 build() { "$source_dir/examples/msi/build-msi.sh" "$arch" "$1" "$work/$2.msi" && product[$2]=$(product_code "$work/$2.msi"); }
+install_args=()
+msi_places "$arch" "$prefix_arch"
 declare -A product
 build "$dist" v1
 build "$update" v2
 "$source_dir/cmake/wine-prefix.sh" create "$WINEPREFIX" "$prefix_arch"
-msi_places "$arch" "$prefix_arch"
 
 msiexec_code() {  # msiexec_code LOG ARGUMENTS...: quiet, no restart; sets $code
     code=0
     $wine msiexec "${@:2}" /qn /norestart /l*v "$(windows_path "$work/$1.log")" || code=$?
 }
-run_setup() { msiexec_code "$2" /i "$(windows_path "$1")"; }  # run_setup MSI LOG
+run_setup() { msiexec_code "$2" /i "$(windows_path "$1")" "${install_args[@]}" "${@:3}"; }  # run_setup MSI LOG [PROPERTY=VALUE...]
 programs="kbreg.exe:$arch/kbreg.exe halfkey.exe:x86/halfkey.exe"
 # kept PACKAGE: PACKAGE is the one product, and the registration is the
 # first install's.
@@ -49,7 +50,7 @@ deletion_queued_or_left() {  # each IME file queued for deletion, or left with n
 v1_programs_or_none() {  # each program file v1's, or gone
     local pair
     for pair in $programs; do
-        [ ! -e "$program_dir/${pair%%:*}" ] || cmp "$dist/${pair#*:}" "$program_dir/${pair%%:*}" || return 1
+        [ ! -e "$tools_path/${pair%%:*}" ] || cmp "$dist/${pair#*:}" "$tools_path/${pair%%:*}" || return 1
     done
 }
 
@@ -58,7 +59,7 @@ upgrade)
     install_first "$work/v1.msi"
     echo "== v2 over v1, the IME files in use"
     hold_imes "$imes"
-    msiexec_code v2 /i "$(windows_path "$work/v2.msi")"
+    run_setup "$work/v2.msi" v2
     # ERROR_SUCCESS_REBOOT_REQUIRED: installed, the IME files wait for the restart.
     check "msiexec /i v2 exits with 3010 (the shell sees 194)" restart_needed
     kept v2
@@ -75,7 +76,7 @@ upgrade)
     check "msiexec /x exits with 0 or 3010" eval '! failed'
     check "no product left" test -z "$(products)"
     check_uninstalled "$view"
-    check "program files removed" test ! -e "$program_dir/kbreg.exe" -a ! -e "$program_dir/halfkey.exe"
+    check "program files removed" test ! -e "$tools_path/kbreg.exe" -a ! -e "$tools_path/halfkey.exe"
     check "IME files queued for deletion (Wine: left, nothing queued)" deletion_queued_or_left
     ;;
 failed-upgrade)
@@ -86,7 +87,7 @@ failed-upgrade)
     add_failure "$work/failing.msi" 4030 ''
     echo "== v2 failing after InstallFiles over v1, the IME files in use"
     hold_imes "$imes"
-    msiexec_code failing /i "$(windows_path "$work/failing.msi")"
+    run_setup "$work/failing.msi" failing
     check "msiexec /i fails" failed
     kept v1
     check "v1's IME files in place" ime_files_put "$dist" "$imes"
@@ -105,16 +106,16 @@ repair)
     build "$update" v2again
     install_first "$work/v2.msi"
     echo "== v1 over v2: refused"
-    msiexec_code downgrade /i "$(windows_path "$work/v1.msi")"
+    run_setup "$work/v1.msi" downgrade
     check "msiexec /i v1 fails" test "$code" != 0
     kept v2
     echo "== repair, the registration intact"
-    msiexec_code repair /i "$(windows_path "$work/v2.msi")" REINSTALL=ALL REINSTALLMODE=omus
+    run_setup "$work/v2.msi" repair REINSTALL=ALL REINSTALLMODE=omus
     check "the repair exits with 0" test "$code" = 0
     kept v2
     echo "== repair after the layout key was deleted"
     $wine reg delete "$layouts\\$layout" /f >/dev/null 2>&1
-    msiexec_code repair-again /i "$(windows_path "$work/v2.msi")" REINSTALL=ALL REINSTALLMODE=omus
+    run_setup "$work/v2.msi" repair-again REINSTALL=ALL REINSTALLMODE=omus
     check "the repair exits with 0" test "$code" = 0
     check_installed "$view" "$install_dir" $one_view
     check "one IME layout registered" test "$(ime_layout_keys)" = 1
