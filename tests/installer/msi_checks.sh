@@ -20,10 +20,11 @@ msiexec_fails() {  # msiexec_fails ARGUMENTS...: Wine's exits with 1627 (the she
 }
 
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-products() {  # the product codes of the Tevra IME entries in Add or Remove Programs
+product_name="Tevra IME"
+products() {  # the product codes of the entries named $product_name in Add or Remove Programs
     local key
     for key in $(query "$uninstall_key" | grep -o '{[-0-9A-F]*}$'); do
-        [ "$(value "$uninstall_key\\$key" DisplayName)" != "Tevra IME" ] || echo "$key"
+        [ "$(value "$uninstall_key\\$key" DisplayName)" != "$product_name" ] || echo "$key"
     done
 }
 product_code() {  # product_code MSI

@@ -8,9 +8,12 @@
 #   repair:         v1 refused over v2; v2 repaired with its registration
 #                   intact, then after its layout key was deleted; v2 built
 #                   again (same version, another product) over it
-#   run_msi_update_test.sh SOURCE_DIR DIST_ROOT UPDATE_DIST WORK_DIR CASE x64|x86
+# With existing, the package is one shaped like an existing product's
+# (existing/acme-ime.wxs, x64), installed into C:\Acme, and its own parts
+# are checked too.
+#   run_msi_update_test.sh SOURCE_DIR DIST_ROOT UPDATE_DIST WORK_DIR CASE x64|x86 [existing]
 set -euo pipefail
-source_dir=$1 dist=$2 update=$3 work=$4 case=$5 arch=$6
+source_dir=$1 dist=$2 update=$3 work=$4 case=$5 arch=$6 package=${7:-sample}
 prefix_arch=win64
 [ "$arch" = x86 ] && prefix_arch=win32
 export WINEDEBUG=-all WINEPREFIX=$work/prefix WORK=$work
@@ -22,6 +25,44 @@ source "$source_dir/tests/installer/msi_checks.sh"
 build() { "$source_dir/examples/msi/build-msi.sh" "$arch" "$1" "$work/$2.msi" && product[$2]=$(product_code "$work/$2.msi"); }
 install_args=()
 msi_places "$arch" "$prefix_arch"
+if [ "$package" = existing ]; then
+    existing_product
+    install_dir+='\' install_args=("INSTALLFOLDER=$install_dir") product_name="Acme Pinyin"
+    # Windows Installer's own handling of files in use is the IME files',
+    # which the cases check already; the companion file is not held.
+    loaded_too=
+    # build DIST NAME: with the include and the script only, in $work, where
+    # wixl finds its sources by relative paths; DIST's companion and version.
+    build() {
+        local version=1.0.0 companion=v1/acme.dict tools
+        [ "$1" = "$dist" ] || version=1.0.1 companion=v2/acme.dict
+        tools=$(realpath --relative-to="$work" "$1")
+        local defines=(-D Arch=x64 -D ImeFile=tevra.ime -D ImeSection=Ime -D ImeValueName=HKLID -D ImeTools="$tools"
+                       -D ImeX64="$tools/ime/x64/tevra.ime" -D ImeX86="$tools/ime/x86/tevra.ime")
+        (cd "$work" &&
+         wixl -a x64 "${defines[@]}" -D Companion="$companion" -D Version=$version -I "$source_dir/modules" \
+             -o "$2.msi" "$source_dir/tests/installer/existing/acme-ime.wxs" &&
+         "$source_dir/modules/ime-setup-wixl.sh" "$2.msi" "${defines[@]}" -D ImeName=中文输入法) &&
+        product[$2]=$(product_code "$work/$2.msi")
+    }
+    # own PRODUCT_VERSION: its folder under C:\ holds its own file and no tool, and
+    # its custom action gave its registry value (32-bit view) that version.
+    own() {
+        check "its own file in $install_dir" test -f "$program_dir/acme.dict"
+        check "no tool in $install_dir" test -z "$(find "$program_dir" -iname '*.exe' -o -iname '*.dll')"
+        check "its own registry value, set by its own action" \
+            test "$(value 'HKLM\Software\Acme\Pinyin' Edition /reg:32)" = "standard $1"
+    }
+    after_step() {
+        case $1 in
+        installed) own 1.0.0 ;;
+        updated) own 1.0.1 ;;
+        uninstalled)
+            check "its folder removed" eval 'find "$program_dir" 2>/dev/null; test ! -e "$program_dir"'
+            check "its registry value removed" missing 'HKLM\Software\Acme\Pinyin' /reg:32 ;;
+        esac
+    }
+fi
 declare -A product
 build "$dist" v1
 build "$update" v2
@@ -63,13 +104,17 @@ upgrade)
     # ERROR_SUCCESS_REBOOT_REQUIRED: installed, the IME files wait for the restart.
     check "msiexec /i v2 exits with 3010 (the shell sees 194)" restart_needed
     kept v2
+    after_step updated
     echo "== restart"
     restart
     check "v2's program and IME files in place" eval 'programs_from "$update" && ime_files_put "$update" "$imes"'
 
     echo "== v2 removed, the IME files in use (msiexec /x)"
     hold_imes "$imes"
-    msiexec_code remove /x "$(windows_path "$work/v2.msi")"
+    # Windows Installer removes an installed component's files from where it
+    # put them; Wine's msiexec works the folder out anew, so a removal from a
+    # folder of the user's choice is told it again.
+    msiexec_code remove /x "$(windows_path "$work/v2.msi")" "${install_args[@]}"
     # Windows Installer queues the IME files' deletion for the restart and ends
     # with 3010. Wine's msiexec logs that it cannot delete a file in use and
     # leaves it for good, queueing nothing, and ends with 0: accepted here.
@@ -78,6 +123,7 @@ upgrade)
     check_uninstalled "$view"
     check "program files removed" test ! -e "$tools_path/kbreg.exe" -a ! -e "$tools_path/halfkey.exe"
     check "IME files queued for deletion (Wine: left, nothing queued)" deletion_queued_or_left
+    after_step uninstalled
     ;;
 failed-upgrade)
     install_first "$work/v1.msi"
