@@ -62,7 +62,9 @@ function(add_program_dll name description)
     configure_file(${PROGRAM_FLAGS_DIR}/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/version.rc @ONLY)
     add_library(${name} SHARED ${ARGN} ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
     target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PROGRAM_COMPILE_OPTIONS}>)
-    target_link_options(${name} PRIVATE ${PROGRAM_LINK_OPTIONS})
+    # ld picks a DLL's preferred base from a hash of the output's path by
+    # default: a fixed one keeps two builds in different folders identical.
+    target_link_options(${name} PRIVATE ${PROGRAM_LINK_OPTIONS} -Wl,--disable-auto-image-base)
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
         target_link_options(${name} PRIVATE -Wl,--enable-stdcall-fixup)
     endif()
