@@ -14,6 +14,7 @@ rm -rf "$work" && mkdir -p "$work"
 trap '"$source_dir/cmake/wine-prefix.sh" destroy "$prefix"' EXIT
 source "$source_dir/tests/installer/installer_checks.sh"
 source "$source_dir/tests/installer/msi_checks.sh"
+source "$source_dir/tests/docs/troubleshooting_queries.sh"
 
 "$source_dir/examples/msi/build-msi.sh" "$arch" "$dist" "$msi"
 
@@ -101,6 +102,7 @@ check "msiexec /i exits with 0" \
     $wine msiexec /i "$(windows_path "$msi")" /qn /l*v "$(windows_path "$work/install.log")"
 check_installed "$view" "$install_dir" ${one_view:-}
 check "tevra.ime in each system folder: $imes" ime_files_put "$dist" "$imes"
+[ "$arch" != x64 ] || check_troubleshooting_queries msi
 
 echo "== removal failing after kbreg uninstall (msiexec /x /qn)"
 # msiexec removes a product with the copy of the package it keeps (a changed
