@@ -36,14 +36,16 @@ function(add_windows_program name)
     target_link_options(${name} PRIVATE ${PROGRAM_LINK_OPTIONS})
 endfunction()
 
+# version_resource(NAME DESCRIPTION FILE_TYPE FILE_NAME): the version
+# resource of a shipped file, as version.rc in the current binary folder.
+function(version_resource PROGRAM_NAME PROGRAM_DESCRIPTION PROGRAM_FILE_TYPE PROGRAM_FILE_NAME)
+    configure_file(${PROGRAM_FLAGS_DIR}/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/version.rc @ONLY)
+endfunction()
+
 # add_program(NAME DESCRIPTION sources...): a shipped program in
 # dist/<arch>/, with a version resource as well.
 function(add_program name description)
-    set(PROGRAM_NAME ${name})
-    set(PROGRAM_DESCRIPTION ${description})
-    set(PROGRAM_FILE_TYPE VFT_APP)
-    set(PROGRAM_FILE_NAME ${name}.exe)
-    configure_file(${PROGRAM_FLAGS_DIR}/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/version.rc @ONLY)
+    version_resource(${name} "${description}" VFT_APP ${name}.exe)
     add_windows_program(${name} ${ARGN})
     target_sources(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DIST_DIR})
@@ -55,11 +57,7 @@ endfunction()
 # include a .def file naming the exports, which on x86 are stdcall functions
 # exported without their @n.
 function(add_program_dll name description)
-    set(PROGRAM_NAME ${name})
-    set(PROGRAM_DESCRIPTION ${description})
-    set(PROGRAM_FILE_TYPE VFT_DLL)
-    set(PROGRAM_FILE_NAME ${name}.dll)
-    configure_file(${PROGRAM_FLAGS_DIR}/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/version.rc @ONLY)
+    version_resource(${name} "${description}" VFT_DLL ${name}.dll)
     add_library(${name} SHARED ${ARGN} ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
     target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PROGRAM_COMPILE_OPTIONS}>)
     # ld picks a DLL's preferred base from a hash of the output's path by
