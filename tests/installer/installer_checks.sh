@@ -351,6 +351,9 @@ existing_product() {
     echo "dictionary 1" >"$WORK/v1/acme.dict" && touch -d 2026-01-01 "$WORK/v1/acme.dict"
     echo "dictionary 2" >"$WORK/v2/acme.dict" && touch -d 2026-02-01 "$WORK/v2/acme.dict"
 }
+existing_companion() {  # existing_companion DIST: the companion file built with DIST (the first install's, or the update's)
+    if [ "$1" = "$dist" ]; then echo "$WORK/v1/acme.dict"; else echo "$WORK/v2/acme.dict"; fi
+}
 ran() {  # ran CALLBACK...: each left its mark
     local callback
     for callback; do test "$(value 'HKLM\Software\Acme\Pinyin\Ran' "$callback" /reg:32)" = 1 || return 1; done

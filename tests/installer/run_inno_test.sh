@@ -74,10 +74,8 @@ if [ "$scenario" = Existing ]; then
     setup=$work/acme-setup.exe setup_args="/DIR=$install_dir"
     uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Acme Pinyin_is1'
     build() {  # build DIST SETUP: with DIST's companion
-        local version=v1
-        [ "$1" = "$dist" ] || version=v2
         "$source_dir/examples/inno/build-setup.sh" "$1" "$2" "$source_dir/tests/installer/existing/acme-ime.iss" \
-            "/DCompanion=$(windows_path "$work/$version/acme.dict")" 2>"$work/wine.log" ||
+            "/DCompanion=$(windows_path "$(existing_companion "$1")")" 2>"$work/wine.log" ||
             { skip_if_cannot_start "Inno Setup's compiler"; cat "$work/wine.log" >&2; exit 1; }
     }
     after_step() {

@@ -72,9 +72,7 @@ if [ "$scenario" = Existing ]; then
     setup=$work/acme-setup.exe setup_args="/D=$install_dir" entry_view=32
     uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Acme Pinyin'
     build() {  # build DIST SETUP: with DIST's companion
-        local version=v1
-        [ "$1" = "$dist" ] || version=v2
-        makensis -WX -V2 -DDIST_DIR="$1" -DCOMPANION="$work/$version/acme.dict" -DOUT_FILE="$2" \
+        makensis -WX -V2 -DDIST_DIR="$1" -DCOMPANION="$(existing_companion "$1")" -DOUT_FILE="$2" \
             "$source_dir/tests/installer/existing/acme-ime.nsi"
     }
     after_step() {
